@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine: the prefix is WINEPREFIX when set,
+# otherwise "wineprefix" in the current (build) directory; the ANSI code
+# page is 932; without a display the program gets its own Xvfb.
+set -u
+export WINEPREFIX="${WINEPREFIX:-$PWD/wineprefix}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export LC_ALL=ja_JP.UTF-8
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+wine=/usr/lib/wine/wine64
+[ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
+
+mkdir -p "$WINEPREFIX"
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  # First use: create the prefix once, even when tests start side by side.
+  (
+    flock 9
+    [ -f "$WINEPREFIX/system.reg" ] || "$wine" wineboot -i >/dev/null 2>&1
+  ) 9>"$WINEPREFIX.lock"
+fi
+
+# Wine's helper processes outlive the program and inherit its output; a
+# file instead of our caller's pipe keeps them from holding it open.
+out=$(mktemp)
+if [ -z "${DISPLAY:-}" ]; then
+  xvfb-run -a -s "-screen 0 1024x768x24" "$wine" "$@" >"$out" 2>&1 </dev/null
+else
+  "$wine" "$@" >"$out" 2>&1 </dev/null
+fi
+rc=$?
+cat "$out"
+rm -f "$out"
+exit $rc

@@ -1,0 +1,78 @@
+// Native file services: POSIX calls standing in for the Win32 ones.
+#include <fcntl.h>
+#include <glob.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "platform/files.h"
+
+namespace {
+int AsFd(std::intptr_t h) { return static_cast<int>(h - 1); }
+}  // namespace
+
+bool FileObj::Open(const char* path, bool write, bool create) {
+    Close();
+    int flags = (write ? O_RDWR : O_RDONLY) | (create ? O_CREAT | O_TRUNC : 0);
+    int fd = ::open(path, flags | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        handle_ = 0;
+        return false;
+    }
+    struct stat st;
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {  // CreateFileA refuses folders too
+        ::close(fd);
+        handle_ = 0;
+        return false;
+    }
+    handle_ = static_cast<std::intptr_t>(fd) + 1;
+    path_.Assign(path);
+    return true;
+}
+
+void FileObj::Close() {
+    if (!handle_) return;
+    ::close(AsFd(handle_));
+    handle_ = 0;
+    path_.Wipe();
+}
+
+int FileObj::Read(void* buffer, int count) {
+    if (!handle_ || count <= 0) return 0;
+    ssize_t got = ::read(AsFd(handle_), buffer, static_cast<size_t>(count));
+    return got > 0 ? static_cast<int>(got) : 0;
+}
+
+bool FileObj::Write(const void* buffer, int count) {
+    return handle_ && count >= 0 && ::write(AsFd(handle_), buffer, count) == count;
+}
+
+bool FileObj::Seek(long distance, int method) {
+    return handle_ && ::lseek(AsFd(handle_), distance, method) != static_cast<off_t>(-1);
+}
+
+unsigned long FileObj::GetSize() {
+    struct stat st;
+    if (!handle_ || fstat(AsFd(handle_), &st) != 0) return 0;
+    return static_cast<unsigned long>(st.st_size);
+}
+
+bool FileExists(const char* path) {
+    glob_t found;
+    int rc = glob(path, GLOB_NOSORT | GLOB_NOESCAPE, nullptr, &found);
+    globfree(&found);
+    return rc == 0;
+}
+
+bool CopyFileOver(const char* from, const char* to) {
+    FileObj source, target;
+    if (!source.Open(from, false, false) || !target.Open(to, true, true)) return false;
+    char block[4096];
+    for (int got; (got = source.Read(block, sizeof block)) > 0;) {
+        if (!target.Write(block, got)) return false;
+    }
+    return true;
+}
+
+bool DeleteFileAt(const char* path) { return ::unlink(path) == 0; }

@@ -1,0 +1,48 @@
+#include "test_support.h"
+
+#include <atomic>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace test {
+
+TempDir::TempDir() {
+    static std::atomic<int> serial{0};
+    fs::path base = fs::temp_directory_path();
+    for (;;) {
+        fs::path dir = base / ("vaxu-test-" + std::to_string(std::rand()) + "-" + std::to_string(serial++));
+        std::error_code ec;
+        if (fs::create_directory(dir, ec)) {
+            path_ = dir.string() + static_cast<char>(fs::path::preferred_separator);
+            return;
+        }
+    }
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+}
+
+bool WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return "<missing>";
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+bool Exists(const std::string& path) {
+    std::error_code ec;
+    return fs::exists(path, ec);
+}
+
+}  // namespace test

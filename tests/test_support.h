@@ -1,0 +1,37 @@
+// Helpers shared by the tests: temporary folders, whole-file I/O, and
+// forcing allocation failures.
+#pragma once
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "text/memory.h"
+
+namespace test {
+
+// A fresh folder under the system's temporary folder, removed at the end.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    // The folder's path, with a trailing separator, in the native form.
+    const std::string& Path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + name; }
+
+private:
+    std::string path_;
+};
+
+bool WriteBytes(const std::string& path, const std::string& bytes);
+// The file's bytes; "<missing>" when it cannot be opened.
+std::string ReadBytes(const std::string& path);
+bool Exists(const std::string& path);
+
+// Makes the k-th allocation fail while in scope.
+class AllocFailure {
+public:
+    explicit AllocFailure(long k, bool sticky = false) { alloc_fault::Arm(k, sticky); }
+    ~AllocFailure() { alloc_fault::Disarm(); }
+};
+
+}  // namespace test
