@@ -1,0 +1,177 @@
+#include "convert/convert_job.h"
+
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+using test::KeysOf;
+using test::ParseIni;
+using Lines = std::vector<std::string>;
+
+namespace {
+const char kExample[] =
+    "#HotKey 3 90\r\n"
+    "#Window 400 300\r\n"
+    "Mail C:\\mail.exe [Comment:メール]\r\n";
+
+class Conversion : public ::testing::Test {
+protected:
+    void SetUp() override {
+        job.Init();
+        job.installFolder.Assign(dir.Path().c_str());
+    }
+    void TearDown() override { job.Teardown(); }
+
+    ConvertResult Convert(const std::string& legacy) {
+        test::WriteBytes(source, legacy);
+        job.sourcePath.Assign(source.c_str());
+        return job.RunConversion();
+    }
+    std::string Ini() { return test::ReadBytes(dir.File("vaxu.ini")); }
+    std::string Cmd() { return test::ReadBytes(dir.File("vaxu_cmd.txt")); }
+    std::string Bak() { return test::ReadBytes(dir.File("vaxu_cmd.txt.bak")); }
+
+    test::TempDir dir;
+    test::TempDir legacyDir;
+    std::string source = legacyDir.File("path.txt");
+    ConvertJob job;
+};
+}  // namespace
+
+TEST_F(Conversion, ExampleGivesExactlyTheStatedFiles) {
+    ASSERT_EQ(Convert(kExample), ConvertResult::Converted);
+    test::Ini ini = ParseIni(Ini());
+    ASSERT_EQ(ini.size(), 2u);
+    EXPECT_EQ(KeysOf(ini, "HotKey"), (Lines{"ALT=1", "Shift=0", "Ctrl=1", "Key=90"}));
+    EXPECT_EQ(KeysOf(ini, "VAXU"), (Lines{"History=0", "ToolTip=0", "ImeCtrl=0", "WndWidth=400", "WndHeight=300",
+                                          "SavePosition=0"}));
+    test::Ini cmd = ParseIni(Cmd());
+    ASSERT_EQ(cmd.size(), 1u);
+    EXPECT_EQ(KeysOf(cmd, "Mail"), (Lines{"PATH=" + test::StoredValue("C:\\mail.exe "), "COMMENT=メール"}));
+    EXPECT_EQ(Bak(), "<missing>");
+    EXPECT_STREQ(job.sourcePath.Text(), source.c_str());
+}
+
+TEST_F(Conversion, HotKeyBitsAndAllOptions) {
+    ASSERT_EQ(Convert("#HotKey 4 112\n#HistoryMaxNum 30\n#ToolTip 1\n#ImeCtrl 2\n#SavePosition 1\n"
+                      "#TabNum 5\n#UseBigChar 1\n#CurrentDir C:\\x\n"),
+              ConvertResult::Converted);
+    test::Ini ini = ParseIni(Ini());
+    EXPECT_EQ(KeysOf(ini, "HotKey"), (Lines{"ALT=0", "Shift=1", "Ctrl=0", "Key=112"}));
+    EXPECT_EQ(KeysOf(ini, "VAXU"), (Lines{"History=30", "ToolTip=1", "ImeCtrl=2", "WndWidth=0", "WndHeight=0",
+                                          "SavePosition=1"}));
+}
+
+TEST_F(Conversion, FilesWithoutAUsableHotKeyAreRejectedAndNothingIsWritten) {
+    for (const char* legacy : {"", "#HotKey 0 0\nTool C:\\t.exe\n", "Mail C:\\m.exe\n"}) {
+        EXPECT_EQ(Convert(legacy), ConvertResult::NotSettingsFile) << legacy;
+        EXPECT_TRUE(job.sourcePath.IsEmpty());
+        EXPECT_EQ(Ini(), "<missing>");
+    }
+    EXPECT_EQ(job.commands.Count(), 1) << "the commands read stay until the next run";
+    EXPECT_EQ(Convert("#HotKey 0 65\n"), ConvertResult::Converted);
+    EXPECT_EQ(Convert("#HotKey 2 0\n"), ConvertResult::Converted);
+}
+
+TEST_F(Conversion, MissingOrLockedSourceIsNotASettingsFile) {
+    job.sourcePath.Assign(legacyDir.File("missing.txt").c_str());
+    EXPECT_EQ(job.RunConversion(), ConvertResult::NotSettingsFile);
+    EXPECT_TRUE(job.sourcePath.IsEmpty());
+    EXPECT_TRUE(job.sourcePath.HasStorage());
+}
+
+TEST_F(Conversion, OldCommandFileMovesToTheBackupAndIsRebuiltFromScratch) {
+    const std::string old = "[Old]\r\nPATH=C:\\old.exe\r\n";
+    test::WriteBytes(dir.File("vaxu_cmd.txt"), old);
+    test::WriteBytes(dir.File("vaxu_cmd.txt.bak"), "older backup");
+    test::WriteBytes(dir.File("vaxu.ini"), "[Other]\r\nx=1\r\n[VAXU]\r\nTheme=dark\r\nHistory=5\r\n");
+    ASSERT_EQ(Convert(kExample), ConvertResult::Converted);
+    EXPECT_EQ(Bak(), old);
+    test::Ini cmd = ParseIni(Cmd());
+    ASSERT_EQ(cmd.size(), 1u);
+    EXPECT_EQ(cmd[0].name, "Mail");
+    test::Ini ini = ParseIni(Ini());
+    EXPECT_EQ(KeysOf(ini, "Other"), (Lines{"x=1"}));
+    EXPECT_EQ(KeysOf(ini, "VAXU")[0], "Theme=dark");
+    EXPECT_EQ(KeysOf(ini, "VAXU")[1], "History=0");
+}
+
+TEST_F(Conversion, NoCommandLinesStillWritesSettingsAndMovesTheOldCommandFile) {
+    test::WriteBytes(dir.File("vaxu_cmd.txt"), "[Old]\r\nPATH=x\r\n");
+    ASSERT_EQ(Convert("#HotKey 1 65\n"), ConvertResult::Converted);
+    EXPECT_NE(Ini(), "<missing>");
+    EXPECT_EQ(Cmd(), "<missing>");
+    EXPECT_EQ(Bak(), "[Old]\r\nPATH=x\r\n");
+}
+
+TEST_F(Conversion, SameNameEntriesShareASectionAndLaterOnesRemoveMissingKeys) {
+    ASSERT_EQ(Convert("#HotKey 1 65\n"
+                      "Tool C:\\a.exe [CD:C:\\w] [Comment:first]\n"
+                      "Other C:\\o.exe [CD:]\n"
+                      "Tool C:\\b.exe\n"),
+              ConvertResult::Converted);
+    test::Ini cmd = ParseIni(Cmd());
+    ASSERT_EQ(cmd.size(), 2u);
+    EXPECT_EQ(KeysOf(cmd, "Tool"), (Lines{"PATH=C:\\b.exe"}));
+    EXPECT_EQ(KeysOf(cmd, "Other"), (Lines{"PATH=" + test::StoredValue("C:\\o.exe "), "FOLDER="}));
+}
+
+TEST_F(Conversion, ASecondRunStartsFromEmptySettingsAndCommands) {
+    ASSERT_EQ(Convert("#HotKey 1 65\n#Window 640 480\nA a\nB b\n"), ConvertResult::Converted);
+    ASSERT_EQ(job.commands.Count(), 2);
+    ASSERT_EQ(Convert("#HotKey 2 66\nC c\n"), ConvertResult::Converted);
+    ASSERT_EQ(job.commands.Count(), 1);
+    EXPECT_EQ(job.Settings().windowWidth, 0);
+    EXPECT_EQ(KeysOf(ParseIni(Ini()), "VAXU")[3], "WndWidth=0");
+    EXPECT_EQ(ParseIni(Cmd()).size(), 1u);
+}
+
+TEST_F(Conversion, WriteFailureIsReportedAndTheOldCommandFileStays) {
+    // No install folder: nothing can be written.
+    job.installFolder.Assign((dir.File("missing") + dir.Path().back()).c_str());
+    EXPECT_EQ(Convert(kExample), ConvertResult::NotSaved);
+    EXPECT_TRUE(job.sourcePath.IsEmpty());
+}
+
+TEST_F(Conversion, BackupThatCannotBeMadeKeepsTheOldCommandFileInPlace) {
+    const std::string old = "[Old]\r\nPATH=C:\\old.exe\r\n";
+    test::WriteBytes(dir.File("vaxu_cmd.txt"), old);
+    // A folder where the backup should go: the copy must fail.
+    std::filesystem::create_directory(dir.File("vaxu_cmd.txt.bak"));
+    EXPECT_EQ(Convert(kExample), ConvertResult::NotSaved);
+    EXPECT_EQ(Cmd(), old);
+}
+
+TEST_F(Conversion, EveryAllocationFailureEndsCleanlyAndLosesNothing) {
+    const std::string old = "[Old]\r\nPATH=C:\\old.exe\r\n";
+    std::string legacy = kExample;
+    for (int i = 0; i < 6; ++i) legacy += "Cmd" + std::to_string(i) + " C:\\t.exe [CD:C:\\w]\n";
+    long total = 0;
+    {
+        test::WriteBytes(dir.File("vaxu_cmd.txt"), old);
+        test::WriteBytes(source, legacy);
+        job.sourcePath.Assign(source.c_str());
+        test::AllocFailure count(0);
+        ASSERT_EQ(job.RunConversion(), ConvertResult::Converted);
+        total = alloc_fault::Count();
+    }
+    for (long k = 1; k <= total; ++k) {
+        std::filesystem::remove(dir.File("vaxu_cmd.txt.bak"));
+        test::WriteBytes(dir.File("vaxu_cmd.txt"), old);
+        test::WriteBytes(source, legacy);
+        job.sourcePath.Assign(source.c_str());
+        ConvertResult r;
+        {
+            test::AllocFailure fail(k);
+            r = job.RunConversion();
+        }
+        // The old command file is either in place or in the backup.
+        bool kept = Cmd() == old || Bak() == old;
+        EXPECT_TRUE(kept) << "allocation " << k;
+        if (r == ConvertResult::Converted) {
+            EXPECT_EQ(ParseIni(Cmd()).size(), 7u) << "allocation " << k;
+        } else {
+            EXPECT_TRUE(job.sourcePath.IsEmpty()) << "allocation " << k;
+        }
+    }
+}
