@@ -15,7 +15,13 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   # First use: create the prefix once, even when tests start side by side.
   (
     flock 9
-    [ -f "$WINEPREFIX/system.reg" ] || "$wine" wineboot -i >/dev/null 2>&1
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+      "$wine" wineboot -i >/dev/null 2>&1
+      # A virtual desktop: windows open and close at once, with no window
+      # manager to wait for.
+      "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+      "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+    fi
   ) 9>"$WINEPREFIX.lock"
 fi
 

@@ -1,0 +1,7 @@
+// Resource and control ids of the converter.
+#pragma once
+
+#define IDD_SOURCE_DIALOG 101
+#define IDI_APP_GROUP 102
+#define IDC_SOURCE_PATH 1002
+#define IDC_BROWSE 1000

@@ -1,0 +1,239 @@
+#include "app/source_dialog.h"
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <string>
+
+#include "app/dialog_driver.h"
+#include "app/resource.h"
+#include "convert/convert_job.h"
+#include "platform/win_support.h"
+
+using wintest::DialogDriver;
+
+namespace {
+const char kEmptyWarning[] = "変換元ファイルが入力されていません.";
+const char kMissingWarning[] = "入力された変換元ファイルが存在しません.";
+
+// Makes a shell shortcut at lnk that points to target.
+bool MakeShortcut(const std::string& lnk, const std::string& target) {
+    CoInitialize(nullptr);
+    IShellLinkA* link = nullptr;
+    IPersistFile* file = nullptr;
+    bool ok = SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                         reinterpret_cast<void**>(&link))) &&
+              SUCCEEDED(link->SetPath(target.c_str())) &&
+              SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)));
+    if (ok) {
+        WCHAR wide[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, lnk.c_str(), -1, wide, MAX_PATH);
+        ok = SUCCEEDED(file->Save(wide, TRUE));
+    }
+    if (file) file->Release();
+    if (link) link->Release();
+    CoUninitialize();
+    return ok;
+}
+
+class SourceDialog : public ::testing::Test {
+protected:
+    void SetUp() override {
+        job.Init();
+        ASSERT_TRUE(wintest::MakeFile(folder / "path.txt", "#HotKey 1 65\r\n"));
+    }
+    void TearDown() override { job.Teardown(); }
+
+    // Runs the dialog with the given steps; returns its end code.
+    INT_PTR Run() { return driver.Run(SourceDialogProc); }
+    // Types text into the path edit and presses the convert button.
+    void TypeAndConvert(const std::string& text) {
+        driver.Then([text](HWND d) {
+            DialogDriver::SetEditText(d, text);
+            DialogDriver::Press(d, IDOK);
+        });
+    }
+    void ExpectEdit(const std::string& text) {
+        driver.Then([text](HWND d) { EXPECT_EQ(DialogDriver::EditText(d), text); });
+    }
+
+    ConvertJob job;
+    DialogDriver driver;
+    wintest::Folder folder;
+};
+}  // namespace
+
+TEST_F(SourceDialog, OpensWithTheTemplatesControlsAndFocusOnConvert) {
+    driver.Then([](HWND d) {
+        char title[128] = {};
+        GetWindowTextA(d, title, sizeof title);
+        EXPECT_STREQ(title, "ヴァクスファイルのコンバート");
+        EXPECT_EQ(GetWindowLongA(d, GWL_EXSTYLE) & WS_EX_ACCEPTFILES, WS_EX_ACCEPTFILES);
+        struct Control {
+            int id;
+            const char* cls;
+            const char* text;
+        } controls[] = {{IDOK, "Button", "変換(&V)"},
+                        {IDCANCEL, "Button", "ｷｬﾝｾﾙ(&C)"},
+                        {IDC_SOURCE_PATH, "Edit", ""},
+                        {IDC_BROWSE, "Button", "参照(&F)"}};
+        for (const Control& c : controls) {
+            HWND item = GetDlgItem(d, c.id);
+            ASSERT_NE(item, nullptr) << c.id;
+            char cls[32] = {}, text[256] = {};
+            GetClassNameA(item, cls, sizeof cls);
+            GetWindowTextA(item, text, sizeof text);
+            EXPECT_STRCASEEQ(cls, c.cls);
+            EXPECT_STREQ(text, c.text);
+        }
+        EXPECT_EQ(GetFocus(), GetDlgItem(d, IDOK));
+        EXPECT_EQ(GetForegroundWindow(), d);
+        DialogDriver::Press(d, IDCANCEL);
+    });
+    EXPECT_EQ(Run(), IDCANCEL);
+    EXPECT_EQ(job.dialogWindow != nullptr, true);
+    EXPECT_FALSE(job.sourcePath.HasStorage()) << "cancel leaves sourcePath as it was";
+}
+
+TEST_F(SourceDialog, ShowsANonEmptySourcePathAtOpening) {
+    job.sourcePath.Assign("C:\\given\\path.txt");
+    ExpectEdit("C:\\given\\path.txt");
+    driver.Then([](HWND d) { DialogDriver::Press(d, IDCANCEL); });
+    EXPECT_EQ(Run(), IDCANCEL);
+}
+
+TEST_F(SourceDialog, WarnsOnAnEmptyOrMissingPathAndStaysOpen) {
+    TypeAndConvert("");
+    TypeAndConvert(folder / "missing.txt");
+    ExpectEdit(folder / "missing.txt");
+    driver.Then([](HWND d) { DialogDriver::Press(d, IDCANCEL); });
+    EXPECT_EQ(Run(), IDCANCEL);
+    ASSERT_EQ(driver.boxes.size(), 2u);
+    EXPECT_EQ(driver.boxes[0].text, kEmptyWarning);
+    EXPECT_EQ(driver.boxes[0].title, "警告");
+    EXPECT_EQ(driver.boxes[0].owner, job.dialogWindow);
+    EXPECT_EQ(driver.boxes[1].text, kMissingWarning);
+    // Cancel after a refused press keeps what that press read.
+    EXPECT_EQ(job.sourcePath.Text(), folder / "missing.txt");
+}
+
+TEST_F(SourceDialog, AcceptsAFileAFolderOrAMatchingWildcardAsTyped) {
+    const std::string folderPath = folder.Path().substr(0, folder.Path().size() - 1);
+    for (const std::string& text : {folder / "path.txt", folderPath, folder / "pa*.txt", "  " + folder / "path.txt"}) {
+        job.sourcePath.Release();
+        DialogDriver run;
+        run.Then([text](HWND d) {
+            DialogDriver::SetEditText(d, text);
+            DialogDriver::Press(d, IDOK);
+        });
+        run.Then([](HWND d) { DialogDriver::Press(d, IDCANCEL); });
+        INT_PTR end = run.Run(SourceDialogProc);
+        if (text[0] == ' ') {
+            // Blanks are not trimmed: the existence test decides.
+            EXPECT_EQ(end, IDCANCEL);
+            ASSERT_EQ(run.boxes.size(), 1u);
+            EXPECT_EQ(run.boxes[0].text, kMissingWarning);
+        } else {
+            EXPECT_EQ(end, IDOK) << text;
+            EXPECT_TRUE(run.boxes.empty());
+        }
+        EXPECT_EQ(job.sourcePath.Text(), text);
+    }
+}
+
+TEST_F(SourceDialog, EnterAndEscape) {
+    driver.Then([this](HWND d) {
+        DialogDriver::SetEditText(d, folder / "path.txt");
+        SetFocus(GetDlgItem(d, IDC_SOURCE_PATH));
+        PostMessageA(GetDlgItem(d, IDC_SOURCE_PATH), WM_KEYDOWN, VK_RETURN, 0);
+    });
+    EXPECT_EQ(Run(), IDOK);
+    DialogDriver esc;
+    esc.Then([](HWND d) { PostMessageA(GetDlgItem(d, IDC_SOURCE_PATH), WM_KEYDOWN, VK_ESCAPE, 0); });
+    EXPECT_EQ(esc.Run(SourceDialogProc), IDCANCEL);
+    DialogDriver close;
+    close.Then([](HWND d) { PostMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0); });
+    EXPECT_EQ(close.Run(SourceDialogProc), IDCANCEL);
+}
+
+TEST_F(SourceDialog, DropsPutTheFirstPathInTheEditAndNothingElse) {
+    wintest::MakeDir(folder / "sub");
+    std::string lnk = folder / "old settings.lnk";
+    ASSERT_TRUE(MakeShortcut(lnk, folder / "path.txt"));
+    std::string upper = folder / "UPPER.LNK";
+    ASSERT_TRUE(MakeShortcut(upper, folder / "path.txt"));
+    std::string broken = folder / "broken.lnk";
+    ASSERT_TRUE(wintest::MakeFile(broken, "not a shell link"));
+    std::string stale = folder / "stale.lnk";
+    ASSERT_TRUE(wintest::MakeFile(folder / "gone.txt"));
+    ASSERT_TRUE(MakeShortcut(stale, folder / "gone.txt"));
+    DeleteFileA((folder / "gone.txt").c_str());
+
+    struct Case {
+        std::vector<std::string> dropped;
+        std::string edit;
+    } cases[] = {
+        {{folder / "path.txt"}, folder / "path.txt"},
+        {{folder / "sub"}, folder / "sub"},
+        {{folder / "sub", folder / "path.txt"}, folder / "sub"},
+        {{lnk}, folder / "path.txt"},
+        {{upper}, upper},
+        {{broken}, broken},
+    };
+    for (const Case& c : cases) {
+        driver.Then([c](HWND d) {
+            DialogDriver::Drop(d, c.dropped);
+            EXPECT_EQ(DialogDriver::EditText(d), c.edit) << c.dropped[0];
+        });
+    }
+    // A shortcut whose target is gone: Windows fails to resolve it and keeps
+    // the shortcut's own path; Wine's resolver does not look and hands back
+    // the stored target. Either way the edit holds a path the user can see.
+    driver.Then([stale, this](HWND d) {
+        DialogDriver::Drop(d, {stale});
+        std::string edit = DialogDriver::EditText(d);
+        EXPECT_TRUE(edit == stale || edit == folder / "gone.txt") << edit;
+    });
+    driver.Then([](HWND d) { DialogDriver::Press(d, IDCANCEL); });
+    job.sourcePath.Assign("unchanged");
+    EXPECT_EQ(Run(), IDCANCEL);
+    EXPECT_FALSE(driver.scriptRanOut);
+    EXPECT_TRUE(driver.boxes.empty());
+    EXPECT_STREQ(job.sourcePath.Text(), "unchanged");
+}
+
+TEST_F(SourceDialog, ADroppedShortcutNameTooLongToLoadStaysAsDropped) {
+    // A name longer than 259 UTF-16 units but under 500 bytes.
+    std::string deep = folder.Path();
+    while (deep.size() < 300) deep += "x";
+    deep += ".lnk";
+    driver.Then([deep](HWND d) {
+        DialogDriver::Drop(d, {deep});
+        EXPECT_EQ(DialogDriver::EditText(d), deep);
+    });
+    driver.Then([](HWND d) { DialogDriver::Press(d, IDCANCEL); });
+    EXPECT_EQ(Run(), IDCANCEL);
+}
+
+TEST_F(SourceDialog, BrowsingFillsTheEditOnlyWhenAFileIsPicked) {
+    std::string picked = folder / "path.txt";
+    driver.Then([](HWND d) {
+        DialogDriver::SetEditText(d, "typed");
+        DialogDriver::Press(d, IDC_BROWSE);  // the file dialog is cancelled
+        EXPECT_EQ(DialogDriver::EditText(d), "typed");
+    });
+    driver.Then([this, picked](HWND d) {
+        driver.AnswerFileDialog([picked](HWND fileDialog) {
+            // The file name box of the Explorer-style dialog (cmb13), or edt1.
+            if (!SetDlgItemTextA(fileDialog, 0x47C, picked.c_str())) SetDlgItemTextA(fileDialog, 0x480, picked.c_str());
+            PostMessageA(fileDialog, WM_COMMAND, IDOK, 0);
+        });
+        DialogDriver::Press(d, IDC_BROWSE);
+        EXPECT_EQ(DialogDriver::EditText(d), picked);
+    });
+    driver.Then([](HWND d) { DialogDriver::Press(d, IDCANCEL); });
+    EXPECT_EQ(Run(), IDCANCEL);
+    EXPECT_TRUE(driver.fileDialogSeen);
+    EXPECT_FALSE(job.sourcePath.HasStorage());
+}
