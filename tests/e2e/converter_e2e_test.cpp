@@ -1,0 +1,296 @@
+// The converter end to end: the real program, the real registry, folders
+// and windows, under Wine. Every message is checked byte for byte.
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <functional>
+#include <string>
+
+#include "e2e/converter_driver.h"
+#include "platform/win_support.h"
+#include "test_support.h"
+
+using e2e::Answer;
+using e2e::Outcome;
+using e2e::Shown;
+
+namespace {
+const char kTitle[] = "ヴァクスファイルコンバーター";
+const char kNotInstalled[] =
+    "ヴァクスVersion0.70以降がインストールされていません.\nヴァクスVersion0.70以降をインストールしてから実行してください.";
+const char kNoFolder[] = "ヴァクスファイルの保存先フォルダパスが取得できませんでした.";
+const char kRunning[] = "ヴァクスが起動しています.\nヴァクスを終了してファイル変換処理を続けますか？";
+const char kFound[] = "ヴァクスVersion0.53以前の設定ファイルが見つかりました.\n変換を開始します.";
+const char kCompleted[] = "変換が完了しました.";
+const char kNotSettings[] =
+    "指定されたファイルは,ヴァクス設定ファイルではないようです.\nヴァクス設定ファイルを指定してください.";
+const char kNotSaved[] =
+    "変換した設定を保存先フォルダに保存できませんでした.\n保存先フォルダに書き込めるか確認してください.";
+
+const char kLegacy[] =
+    "// old launcher settings\r\n"
+    "#HotKey 3 90\r\n"
+    "#Window 400 300\r\n"
+    "Mail C:\\mail.exe [Comment:メール]\r\n"
+    "メモ帳 C:\\Windows\\notepad.exe [CD:C:\\Users] [Comment:テキスト]\r\n";
+
+std::string SpecialFolder(int csidl) {
+    char path[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, csidl, nullptr, 0, path);
+    return std::string(path) + "\\";
+}
+
+class Converter : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ClearKeys();
+        inst = base / "inst\\";
+        old = base / "old\\";
+        wintest::MakeDir(old);
+        wintest::MakeFile(old + "path.txt", kLegacy);
+    }
+    void TearDown() override { ClearKeys(); }
+
+    static void ClearKeys() {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SoftWare\\VAXU");
+        RegDeleteTreeA(HKEY_CURRENT_USER, "SoftWare\\VAXU");
+    }
+    static HKEY Key(HKEY root) {
+        HKEY h = nullptr;
+        RegCreateKeyExA(root, "SoftWare\\VAXU\\", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr);
+        return h;
+    }
+    static void SetString(HKEY root, const char* name, const std::string& value) {
+        HKEY h = Key(root);
+        RegSetValueExA(h, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>(value.size() + 1));
+        RegCloseKey(h);
+    }
+    static void SetDword(HKEY root, const char* name, DWORD value) {
+        HKEY h = Key(root);
+        RegSetValueExA(h, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+        RegCloseKey(h);
+    }
+    static bool KeyExists(HKEY root) {
+        HKEY h;
+        if (RegOpenKeyExA(root, "SoftWare\\VAXU\\", 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+        RegCloseKey(h);
+        return true;
+    }
+    // A standard installation: version 0.70, install folder, old folder.
+    void Install() {
+        SetString(HKEY_LOCAL_MACHINE, "Version", "0.70");
+        SetString(HKEY_LOCAL_MACHINE, "InstFolder", inst);
+        SetString(HKEY_CURRENT_USER, "Folder", old);
+    }
+    Outcome Run(std::vector<Answer> answers) { return e2e::RunConverter(base.Path(), std::move(answers)); }
+
+    static void ExpectBox(const Shown& s, const char* text, std::vector<int> buttons) {
+        EXPECT_FALSE(s.isDialog);
+        EXPECT_EQ(s.text, text);
+        EXPECT_EQ(s.title, kTitle);
+        EXPECT_EQ(s.buttons, buttons) << text;
+        EXPECT_TRUE(s.topmost) << "system modal: " << text;
+        EXPECT_TRUE(s.warningIcon) << text;
+        EXPECT_EQ(s.owner, nullptr) << "owned by the desktop: " << text;
+    }
+    static void ExpectClean(const Outcome& o) {
+        EXPECT_EQ(o.exitCode, 0u);
+        EXPECT_FALSE(o.timedOut);
+        EXPECT_FALSE(o.unexpectedWindow);
+    }
+    void ExpectConverted(const std::string& folder) {
+        test::Ini ini = test::ParseIni(test::ReadBytes(folder + "vaxu.ini"));
+        EXPECT_EQ(test::KeysOf(ini, "HotKey"), (std::vector<std::string>{"ALT=1", "Shift=0", "Ctrl=1", "Key=90"}));
+        test::Ini cmd = test::ParseIni(test::ReadBytes(folder + "vaxu_cmd.txt"));
+        ASSERT_EQ(cmd.size(), 2u);
+        EXPECT_EQ(test::KeysOf(cmd, "メモ帳"),
+                  (std::vector<std::string>{"PATH=" + test::StoredValue("C:\\Windows\\notepad.exe  "),
+                                            "FOLDER=C:\\Users", "COMMENT=テキスト"}));
+    }
+
+    wintest::Folder base;
+    std::string inst, old;
+};
+}  // namespace
+
+TEST_F(Converter, NotInstalledUnlessTheVersionReadsAtLeast07) {
+    struct Case {
+        const char* name;
+        std::function<void()> setup;
+    } cases[] = {
+        {"no key", [] {}},
+        {"no value", [] { Key(HKEY_LOCAL_MACHINE); }},
+        {"0.69", [] { SetString(HKEY_LOCAL_MACHINE, "Version", "0.69"); }},
+        {"abc", [] { SetString(HKEY_LOCAL_MACHINE, "Version", "abc"); }},
+        {"empty", [] { SetString(HKEY_CURRENT_USER, "Version", ""); }},
+        {"HKLM key without Version, HKCU with",
+         [] {
+             Key(HKEY_LOCAL_MACHINE);
+             SetString(HKEY_CURRENT_USER, "Version", "0.70");
+         }},
+    };
+    for (const Case& c : cases) {
+        ClearKeys();
+        c.setup();
+        Outcome o = Run({Answer::Button(IDOK)});
+        ExpectClean(o);
+        ASSERT_EQ(o.shown.size(), 1u) << c.name;
+        ExpectBox(o.shown[0], kNotInstalled, {IDOK});
+        if (std::string(c.name) == "no key") {
+            EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER)) << "created, empty";
+        }
+    }
+}
+
+TEST_F(Converter, VersionPrefixPassesAndAMissingFolderEnds) {
+    for (const char* version : {"0.7beta", "1.0"}) {
+        ClearKeys();
+        SetString(HKEY_LOCAL_MACHINE, "Version", version);
+        SetString(HKEY_CURRENT_USER, "InstFolder", inst);  // not consulted: HKLM opened
+        for (int answer : {IDYES, IDNO}) {
+            Outcome o = Run({Answer::Button(answer)});
+            ExpectClean(o);
+            ASSERT_EQ(o.shown.size(), 1u) << version;
+            ExpectBox(o.shown[0], kNoFolder, {IDYES, IDNO});
+        }
+    }
+    EXPECT_FALSE(wintest::IsDir(inst));
+}
+
+TEST_F(Converter, DetectedFileIsAnnouncedAndConverted) {
+    Install();
+    inst = base / "deep\\inst\\";  // created with its parent
+    SetString(HKEY_LOCAL_MACHINE, "InstFolder", inst);
+    Outcome o = Run({Answer::Button(IDOK), Answer::Button(IDOK)});
+    ExpectClean(o);
+    ASSERT_EQ(o.shown.size(), 2u);
+    ExpectBox(o.shown[0], kFound, {IDOK});
+    ExpectBox(o.shown[1], kCompleted, {IDOK});
+    ExpectConverted(inst);
+}
+
+TEST_F(Converter, RunningLauncherIsClosedOnlyWithConsent) {
+    Install();
+    e2e::FakeLauncher launcher;
+    Outcome declined = Run({Answer::Button(IDNO)});
+    ExpectClean(declined);
+    ASSERT_EQ(declined.shown.size(), 1u);
+    ExpectBox(declined.shown[0], kRunning, {IDYES, IDNO});
+    EXPECT_EQ(launcher.DestroyMessages(), 0);
+    EXPECT_FALSE(wintest::IsFile(inst + "vaxu.ini"));
+
+    Outcome agreed = Run({Answer::Button(IDYES), Answer::Button(IDOK), Answer::Button(IDOK)});
+    ExpectClean(agreed);
+    ASSERT_EQ(agreed.shown.size(), 3u);
+    EXPECT_EQ(launcher.DestroyMessages(), 1);
+    ExpectBox(agreed.shown[1], kFound, {IDOK});
+    ExpectBox(agreed.shown[2], kCompleted, {IDOK});
+    ExpectConverted(inst);
+}
+
+TEST_F(Converter, AFailedDetectedFileIsOfferedOnceThenTheDialogAsks) {
+    Install();
+    wintest::MakeFile(old + "path.txt", "no hot key here\r\n");
+    wintest::MakeFile(base / "good.txt", kLegacy);
+    Outcome o = Run({Answer::Button(IDOK), Answer::Button(IDOK), Answer::Type(base / "good.txt"),
+                     Answer::Button(IDOK)});
+    ExpectClean(o);
+    ASSERT_EQ(o.shown.size(), 4u);
+    ExpectBox(o.shown[0], kFound, {IDOK});
+    ExpectBox(o.shown[1], kNotSettings, {IDOK});
+    EXPECT_TRUE(o.shown[2].isDialog);
+    EXPECT_EQ(o.shown[2].text, "") << "the dialog opens with an empty path";
+    EXPECT_EQ(o.shown[2].title, "ヴァクスファイルのコンバート");
+    ExpectBox(o.shown[3], kCompleted, {IDOK});
+    ExpectConverted(inst);
+}
+
+TEST_F(Converter, CancellingTheDialogAtOnceEndsSilently) {
+    SetString(HKEY_LOCAL_MACHINE, "Version", "0.70");
+    SetString(HKEY_LOCAL_MACHINE, "InstFolder", inst);
+    Outcome o = Run({Answer::Cancel()});
+    ExpectClean(o);
+    ASSERT_EQ(o.shown.size(), 1u);
+    EXPECT_TRUE(o.shown[0].isDialog);
+    EXPECT_FALSE(wintest::IsFile(inst + "vaxu.ini"));
+}
+
+TEST_F(Converter, FolderIsJoinedWithoutASeparatorAndTheCurrentDirectoryIsSearched) {
+    SetString(HKEY_LOCAL_MACHINE, "Version", "0.70");
+    SetString(HKEY_LOCAL_MACHINE, "InstFolder", inst);
+    // "Folder" without its backslash names <old>path.txt.
+    SetString(HKEY_CURRENT_USER, "Folder", base / "old");
+    wintest::MakeFile(base / "oldpath.txt", kLegacy);
+    Outcome joined = Run({Answer::Button(IDOK), Answer::Button(IDOK)});
+    ExpectClean(joined);
+    ASSERT_EQ(joined.shown.size(), 2u);
+    ExpectBox(joined.shown[0], kFound, {IDOK});
+
+    // No "Folder": path.txt in the current directory.
+    RegDeleteTreeA(HKEY_CURRENT_USER, "SoftWare\\VAXU");
+    DeleteFileA((inst + "vaxu.ini").c_str());
+    wintest::MakeFile(base / "path.txt", kLegacy);
+    Outcome here = Run({Answer::Button(IDOK), Answer::Button(IDOK)});
+    ExpectClean(here);
+    ASSERT_EQ(here.shown.size(), 2u);
+    ExpectBox(here.shown[0], kFound, {IDOK});
+    ExpectBox(here.shown[1], kCompleted, {IDOK});
+    ExpectConverted(inst);
+}
+
+TEST_F(Converter, AllUsersInstallsTidyTheOldPerUserShortcuts) {
+    const std::string programs = SpecialFolder(CSIDL_PROGRAMS) + "ヴァクス\\";
+    const std::string startup = SpecialFolder(CSIDL_STARTUP) + "ヴァクス.lnk";
+    const std::string appData = SpecialFolder(CSIDL_APPDATA) + "vaxu\\";
+    struct Case {
+        const char* name;
+        std::function<void()> flags;
+        bool removes;
+        std::string folder;
+    } cases[] = {
+        {"all users", [] { SetDword(HKEY_LOCAL_MACHINE, "AllUsers", 1), SetDword(HKEY_LOCAL_MACHINE, "MultiUser", 0); },
+         true, inst},
+        {"multi-user", [] { SetDword(HKEY_LOCAL_MACHINE, "AllUsers", 1); }, true, appData},
+        {"per user", [] { SetDword(HKEY_LOCAL_MACHINE, "MultiUser", 1); }, false, inst},
+        {"HKCU only", [] { SetDword(HKEY_CURRENT_USER, "AllUsers", 1); }, false, inst},
+    };
+    for (const Case& c : cases) {
+        ClearKeys();
+        wintest::RemoveAll(appData);
+        wintest::RemoveAll(inst);
+        if (std::string(c.name) == "HKCU only") {
+            SetString(HKEY_CURRENT_USER, "Version", "0.70");
+            SetString(HKEY_CURRENT_USER, "InstFolder", inst);
+            SetString(HKEY_CURRENT_USER, "Folder", old);
+        } else {
+            Install();
+        }
+        c.flags();
+        wintest::MakeDir(programs);
+        wintest::MakeFile(programs + "ヴァクス.lnk");
+        wintest::MakeFile(startup);
+        Outcome o = Run({Answer::Button(IDOK), Answer::Button(IDOK)});
+        ExpectClean(o);
+        ASSERT_EQ(o.shown.size(), 2u) << c.name;
+        ExpectBox(o.shown[1], kCompleted, {IDOK});
+        ExpectConverted(c.folder);
+        EXPECT_EQ(wintest::IsDir(programs), !c.removes) << c.name;
+        EXPECT_EQ(wintest::IsFile(startup), !c.removes) << c.name;
+    }
+    wintest::RemoveAll(programs);
+    DeleteFileA(startup.c_str());
+    wintest::RemoveAll(appData);
+}
+
+TEST_F(Converter, NewFilesThatCannotBeWrittenAreReportedNotCompleted) {
+    Install();
+    wintest::MakeFile(base / "afile");
+    SetString(HKEY_LOCAL_MACHINE, "InstFolder", base / "afile\\sub\\");
+    Outcome o = Run({Answer::Button(IDOK), Answer::Button(IDOK), Answer::Cancel()});
+    ExpectClean(o);
+    ASSERT_EQ(o.shown.size(), 3u);
+    ExpectBox(o.shown[0], kFound, {IDOK});
+    ExpectBox(o.shown[1], kNotSaved, {IDOK});
+    EXPECT_TRUE(o.shown[2].isDialog);
+}
