@@ -21,6 +21,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
       # manager to wait for.
       "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
       "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+      "$(dirname "$wine")/wineserver" -k 2>/dev/null  # the desktop applies from the next start
     fi
   ) 9>"$WINEPREFIX.lock"
 fi

@@ -23,3 +23,12 @@ stop_wine() {
   [ -x "$server" ] || server=$(command -v wineserver || true)
   [ -d "$1" ] && [ -n "$server" ] && WINEPREFIX="$(cd "$1" && pwd)" "$server" -k 2>/dev/null || true
 }
+
+# Windows' Japanese UI fonts are not here: draw them with the IPA fonts,
+# which have the same proportional and fixed-width forms.
+substitute_fonts() {
+  local key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
+  "$1" reg add "$key" /v 'ＭＳ Ｐゴシック' /d IPAPGothic /f >/dev/null 2>&1
+  "$1" reg add "$key" /v 'ＭＳ ゴシック' /d IPAGothic /f >/dev/null 2>&1
+  "$1" reg add "$key" /v 'MS UI Gothic' /d IPAPGothic /f >/dev/null 2>&1
+}

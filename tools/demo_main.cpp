@@ -1,0 +1,54 @@
+// Shows a conversion without a person at the screen: runs the converter
+// next to this program, answers it, prints every message it shows and
+// saves a picture of each window.
+//
+//   vaxu_demo.exe <picture name prefix> <legacy file for the dialog> [detected|dialog]
+//
+// First run: the detected path.txt is converted. Second run, with the
+// detected file renamed away by the caller: the dialog asks, and is
+// given the file named on the command line.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "e2e/converter_driver.h"
+
+namespace {
+int g_picture = 0;
+
+void Report(const std::string& folder, HWND window, const e2e::Shown& shown) {
+    RedrawWindow(window, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Sleep(500);  // let it paint
+    char name[32];
+    std::snprintf(name, sizeof name, "%02d-%s.bmp", ++g_picture, shown.isDialog ? "dialog" : "message");
+    e2e::SaveWindowBitmap(window, folder + name);
+
+    if (shown.isDialog) {
+        std::printf("[dialog] %s\n", shown.title.c_str());
+    } else {
+        std::printf("[message] %s\n%s\n\n", shown.title.c_str(), shown.text.c_str());
+    }
+    std::fflush(stdout);
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: vaxu_demo <picture name prefix> <legacy file> [detected|dialog]\n");
+        return 2;
+    }
+    const std::string pictures = argv[1];
+    const std::string mode = argc > 3 ? argv[3] : "detected";
+    auto hook = [&](HWND w, const e2e::Shown& s) { Report(pictures, w, s); };
+    char cwd[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, cwd);
+    e2e::Outcome o;
+    if (mode == "dialog") {
+        o = e2e::RunConverter(cwd, {e2e::Answer::Type(argv[2]), e2e::Answer::Button(IDOK)}, hook);
+    } else {
+        o = e2e::RunConverter(cwd, {e2e::Answer::Button(IDOK), e2e::Answer::Button(IDOK)}, hook);
+    }
+    std::printf("(the converter ended with exit code %lu)\n", o.exitCode);
+    return o.timedOut || o.unexpectedWindow ? 1 : 0;
+}
