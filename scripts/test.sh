@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds all three presets and runs every test: natively with sanitizers,
-# and the Windows build under Wine with its own Xvfb display.
+# short fuzz runs, and the Windows build under Wine with its own Xvfb display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -15,6 +15,9 @@ done
 
 echo "== test native"
 ctest --preset native
+
+echo "== fuzz (short runs; scripts/fuzz.sh SECONDS for longer ones)"
+bash scripts/fuzz.sh 15
 
 echo "== test win64 (Wine)"
 start_xvfb
