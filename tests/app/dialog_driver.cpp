@@ -5,22 +5,11 @@
 #include <cstring>
 
 #include "app/resource.h"
+#include "platform/win_support.h"
 
 namespace wintest {
 namespace {
 DialogDriver* g_driver = nullptr;
-
-std::string ClassOf(HWND w) {
-    char name[64] = {};
-    GetClassNameA(w, name, sizeof name);
-    return name;
-}
-
-std::string TextOf(HWND w) {
-    char text[2048] = {};
-    GetWindowTextA(w, text, sizeof text);
-    return text;
-}
 }  // namespace
 
 INT_PTR DialogDriver::Run(DLGPROC proc) {
@@ -41,7 +30,7 @@ LRESULT CALLBACK DialogDriver::CbtHook(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 void DialogDriver::OnActivate(HWND window) {
-    if (ClassOf(window) != "#32770" || window == dialog_) return;
+    if (ClassName(window) != "#32770" || window == dialog_) return;
     if (!dialog_) {
         dialog_ = window;  // the first dialog to open is the one under test
         Schedule();
@@ -50,7 +39,7 @@ void DialogDriver::OnActivate(HWND window) {
     if (window == pendingFileDialog_) return;
     if (HWND text = GetDlgItem(window, 0xFFFF)) {
         // A message box: record it and press its first button.
-        boxes.push_back({TextOf(text), TextOf(window), GetWindow(window, GW_OWNER)});
+        boxes.push_back({WindowText(text), WindowText(window), GetWindow(window, GW_OWNER)});
         PostMessageA(window, WM_COMMAND, IDOK, 0);
         return;
     }
@@ -89,7 +78,7 @@ void CALLBACK DialogDriver::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
     EndDialog(d->dialog_, -2);
 }
 
-std::string DialogDriver::EditText(HWND dialog) { return TextOf(GetDlgItem(dialog, IDC_SOURCE_PATH)); }
+std::string DialogDriver::EditText(HWND dialog) { return WindowText(GetDlgItem(dialog, IDC_SOURCE_PATH)); }
 
 void DialogDriver::SetEditText(HWND dialog, const std::string& text) {
     SetDlgItemTextA(dialog, IDC_SOURCE_PATH, text.c_str());

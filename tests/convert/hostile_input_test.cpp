@@ -6,6 +6,7 @@
 #include <string>
 
 #include "convert/convert_job.h"
+#include "convert/reading.h"
 #include "test_support.h"
 
 namespace {
@@ -57,25 +58,18 @@ TEST_F(Hostile, HugeHotKeyNumbersSaturate) {
 }
 
 TEST_F(Hostile, OneMebibyteLineIsReadWhole) {
-    LegacySettings settings;
-    CommandList commands;
-    std::string path(1 << 20, 'p');
-    test::WriteBytes(source, "Big " + path + " [Comment:end]");
-    FileObj file;
-    ASSERT_TRUE(file.Open(source.c_str(), false, false));
-    ASSERT_TRUE(ReadLegacySettings(file, settings, commands));
-    ASSERT_EQ(commands.Count(), 1);
-    EXPECT_EQ(commands[0].path.Length(), (1 << 20) + 1);
-    EXPECT_STREQ(commands[0].comment.Text(), "end");
+    test::Reading r("Big " + std::string(1 << 20, 'p') + " [Comment:end]");
+    ASSERT_TRUE(r.ok);
+    ASSERT_EQ(r.commands.Count(), 1);
+    EXPECT_EQ(r.commands[0].path.Length(), (1 << 20) + 1);
+    EXPECT_STREQ(r.commands[0].comment.Text(), "end");
 }
 
 TEST_F(Hostile, LoneLeadBytesAtTheEndOfALineAndOfABracket) {
-    ASSERT_EQ(Convert("#HotKey 1 65\nA p\x83\nB q [Comment:c\x83]\nC r\n"), ConvertResult::Converted);
-    LegacySettings settings;
-    CommandList commands;
-    FileObj file;
-    ASSERT_TRUE(file.Open(source.c_str(), false, false));
-    ASSERT_TRUE(ReadLegacySettings(file, settings, commands));
+    const std::string bytes = "#HotKey 1 65\nA p\x83\nB q [Comment:c\x83]\nC r\n";
+    ASSERT_EQ(Convert(bytes), ConvertResult::Converted);
+    test::Reading r(bytes);
+    const CommandList& commands = r.commands;
     ASSERT_EQ(commands.Count(), 3);
     EXPECT_STREQ(commands[0].path.Text(), "p\x83");
     // The lead byte takes the "]" as its trail byte: the bracket never closes.
@@ -87,15 +81,11 @@ TEST_F(Hostile, LoneLeadBytesAtTheEndOfALineAndOfABracket) {
 TEST_F(Hostile, HundredThousandCommandLinesAreRead) {
     std::string bytes = "#HotKey 1 65\n";
     for (int i = 0; i < 100000; ++i) bytes += "Cmd" + std::to_string(i) + " C:\\tools\\t.exe [CD:C:\\w]\n";
-    test::WriteBytes(source, bytes);
-    LegacySettings settings;
-    CommandList commands;
-    FileObj file;
-    ASSERT_TRUE(file.Open(source.c_str(), false, false));
-    ASSERT_TRUE(ReadLegacySettings(file, settings, commands));
-    ASSERT_EQ(commands.Count(), 100000);
-    EXPECT_STREQ(commands[99999].name.Text(), "Cmd99999");
-    EXPECT_EQ(commands.Capacity(), 131072);
+    test::Reading r(bytes);
+    ASSERT_TRUE(r.ok);
+    ASSERT_EQ(r.commands.Count(), 100000);
+    EXPECT_STREQ(r.commands[99999].name.Text(), "Cmd99999");
+    EXPECT_EQ(r.commands.Capacity(), 131072);
 }
 
 TEST_F(Hostile, AllocationFailuresAcrossARealisticConversion) {

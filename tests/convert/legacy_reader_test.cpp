@@ -4,24 +4,12 @@
 
 #include <string>
 
+#include "convert/reading.h"
 #include "test_support.h"
 
+using test::Reading;
+
 namespace {
-// Reads bytes as if they were the whole legacy file.
-struct Reading {
-    LegacySettings settings;
-    CommandList commands;
-    bool ok = false;
-
-    explicit Reading(const std::string& bytes) {
-        test::TempDir dir;
-        std::string path = dir.File("path.txt");
-        test::WriteBytes(path, bytes);
-        FileObj file;
-        if (file.Open(path.c_str(), false, false)) ok = ReadLegacySettings(file, settings, commands);
-    }
-};
-
 // One line through the interpreter.
 struct Parsed {
     LegacySettings settings;

@@ -3,22 +3,15 @@
 #include <algorithm>
 #include <atomic>
 
+#include "platform/win_support.h"
+
 namespace e2e {
+using wintest::ClassName;
+using wintest::WindowText;
+
 namespace {
 constexpr DWORD kTimeoutMs = 60000;
 std::atomic<int> g_destroyMessages{0};
-
-std::string WindowText(HWND w) {
-    char text[2048] = {};
-    GetWindowTextA(w, text, sizeof text);
-    return text;
-}
-
-std::string ClassName(HWND w) {
-    char name[64] = {};
-    GetClassNameA(w, name, sizeof name);
-    return name;
-}
 
 struct Search {
     DWORD pid;

@@ -12,6 +12,8 @@ bool MakeFile(const std::string& path, const std::string& bytes = "x");
 bool IsDir(const std::string& path);
 bool IsFile(const std::string& path);
 std::string CurrentDir();
+std::string WindowText(HWND window);
+std::string ClassName(HWND window);
 // Names directly inside a folder, "." and ".." left out.
 std::vector<std::string> NamesIn(const std::string& folder);
 // Removes a tree with the shell-independent calls (test clean-up only).
