@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs each libFuzzer target for the given seconds (default 15), starting
-# from the seed corpus in fuzz/corpus. For a long run: scripts/fuzz.sh 3600
+# from the starting corpus in fuzz/corpus. For a long run: scripts/fuzz.sh 3600
 # Findings are written to build/fuzz/findings and fail the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."

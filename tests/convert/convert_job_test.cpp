@@ -141,37 +141,3 @@ TEST_F(Conversion, BackupThatCannotBeMadeKeepsTheOldCommandFileInPlace) {
     EXPECT_EQ(Convert(kExample), ConvertResult::NotSaved);
     EXPECT_EQ(Cmd(), old);
 }
-
-TEST_F(Conversion, EveryAllocationFailureEndsCleanlyAndLosesNothing) {
-    const std::string old = "[Old]\r\nPATH=C:\\old.exe\r\n";
-    std::string legacy = kExample;
-    for (int i = 0; i < 6; ++i) legacy += "Cmd" + std::to_string(i) + " C:\\t.exe [CD:C:\\w]\n";
-    long total = 0;
-    {
-        test::WriteBytes(dir.File("vaxu_cmd.txt"), old);
-        test::WriteBytes(source, legacy);
-        job.sourcePath.Assign(source.c_str());
-        test::AllocFailure count(0);
-        ASSERT_EQ(job.RunConversion(), ConvertResult::Converted);
-        total = alloc_fault::Count();
-    }
-    for (long k = 1; k <= total; ++k) {
-        std::filesystem::remove(dir.File("vaxu_cmd.txt.bak"));
-        test::WriteBytes(dir.File("vaxu_cmd.txt"), old);
-        test::WriteBytes(source, legacy);
-        job.sourcePath.Assign(source.c_str());
-        ConvertResult r;
-        {
-            test::AllocFailure fail(k);
-            r = job.RunConversion();
-        }
-        // The old command file is either in place or in the backup.
-        bool kept = Cmd() == old || Bak() == old;
-        EXPECT_TRUE(kept) << "allocation " << k;
-        if (r == ConvertResult::Converted) {
-            EXPECT_EQ(ParseIni(Cmd()).size(), 7u) << "allocation " << k;
-        } else {
-            EXPECT_TRUE(job.sourcePath.IsEmpty()) << "allocation " << k;
-        }
-    }
-}

@@ -57,11 +57,13 @@ TEST_F(Hostile, HugeHotKeyNumbersSaturate) {
               (std::vector<std::string>{"ALT=1", "Shift=1", "Ctrl=1", "Key=999999999"}));
 }
 
-TEST_F(Hostile, OneMebibyteLineIsReadWhole) {
-    test::Reading r("Big " + std::string(1 << 20, 'p') + " [Comment:end]");
+TEST_F(Hostile, OneMebibyteLineWithBracketsFarPastSixteenBitPositions) {
+    const std::string path(1 << 20, 'p');
+    test::Reading r("Big " + path + " [CD:C:\\deep] [Comment:end]");
     ASSERT_TRUE(r.ok);
     ASSERT_EQ(r.commands.Count(), 1);
-    EXPECT_EQ(r.commands[0].path.Length(), (1 << 20) + 1);
+    EXPECT_EQ(r.commands[0].path.Text(), path + "  ");
+    EXPECT_STREQ(r.commands[0].folder.Text(), "C:\\deep");
     EXPECT_STREQ(r.commands[0].comment.Text(), "end");
 }
 

@@ -170,15 +170,6 @@ TEST(LegacyReader, HostileBytesAreReadSafely) {
     EXPECT_EQ(empty.commands.Count(), 0);
 }
 
-TEST(LegacyReader, LongLineWithBracketsBeyondSixteenBitPositions) {
-    std::string path(40000, 'p');
-    Reading r("Long " + path + " [CD:C:\\deep] [Comment:far]\n");
-    ASSERT_EQ(r.commands.Count(), 1);
-    EXPECT_EQ(FieldOf(r.commands[0].path), path + "  ");
-    EXPECT_EQ(FieldOf(r.commands[0].folder), "C:\\deep");
-    EXPECT_EQ(FieldOf(r.commands[0].comment), "far");
-}
-
 TEST(LegacyReader, EveryAllocationFailureIsReportedAndSafe) {
     std::string bytes = "#HotKey 3 90\n#Window 400 300\n";
     for (int i = 0; i < 40; ++i)
