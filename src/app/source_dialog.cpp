@@ -43,6 +43,7 @@ void ResolveShortcut(HWND owner, StrBuf& name) {
     if (file) file->Release();
     if (link) link->Release();
     CoUninitialize();
+    MemWipe(wide, sizeof wide);
 }
 }  // namespace
 
