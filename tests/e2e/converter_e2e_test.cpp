@@ -71,11 +71,15 @@ protected:
         RegSetValueExA(h, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
         RegCloseKey(h);
     }
-    static bool KeyExists(HKEY root) {
+    // Number of values in the key, -1 when it is missing.
+    static int ValueCount(HKEY root) {
         HKEY h;
-        if (RegOpenKeyExA(root, "SoftWare\\VAXU\\", 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+        if (RegOpenKeyExA(root, "SoftWare\\VAXU\\", 0, KEY_READ, &h) != ERROR_SUCCESS) return -1;
+        DWORD values = 0;
+        RegQueryInfoKeyA(h, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                         nullptr);
         RegCloseKey(h);
-        return true;
+        return static_cast<int>(values);
     }
     // A standard installation: version 0.70, install folder, old folder.
     void Install() {
@@ -138,7 +142,7 @@ TEST_F(Converter, NotInstalledUnlessTheVersionReadsAtLeast07) {
         ASSERT_EQ(o.shown.size(), 1u) << c.name;
         ExpectBox(o.shown[0], kNotInstalled, {IDOK});
         if (std::string(c.name) == "no key") {
-            EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER)) << "created, empty";
+            EXPECT_EQ(ValueCount(HKEY_CURRENT_USER), 0) << "created, empty";
         }
     }
 }
@@ -168,6 +172,9 @@ TEST_F(Converter, DetectedFileIsAnnouncedAndConverted) {
     ExpectBox(o.shown[0], kFound, {IDOK});
     ExpectBox(o.shown[1], kCompleted, {IDOK});
     ExpectConverted(inst);
+    // The converter only reads the launcher's key.
+    EXPECT_EQ(ValueCount(HKEY_LOCAL_MACHINE), 2);
+    EXPECT_EQ(ValueCount(HKEY_CURRENT_USER), 1);
 }
 
 TEST_F(Converter, RunningLauncherIsClosedOnlyWithConsent) {
