@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "convert/conversion_test.h"
 #include "test_support.h"
 
 using test::KeysOf;
@@ -14,28 +15,7 @@ const char kExample[] =
     "#Window 400 300\r\n"
     "Mail C:\\mail.exe [Comment:メール]\r\n";
 
-class Conversion : public ::testing::Test {
-protected:
-    void SetUp() override {
-        job.Init();
-        job.installFolder.Assign(dir.Path().c_str());
-    }
-    void TearDown() override { job.Teardown(); }
-
-    ConvertResult Convert(const std::string& legacy) {
-        test::WriteBytes(source, legacy);
-        job.sourcePath.Assign(source.c_str());
-        return job.RunConversion();
-    }
-    std::string Ini() { return test::ReadBytes(dir.File("vaxu.ini")); }
-    std::string Cmd() { return test::ReadBytes(dir.File("vaxu_cmd.txt")); }
-    std::string Bak() { return test::ReadBytes(dir.File("vaxu_cmd.txt.bak")); }
-
-    test::TempDir dir;
-    test::TempDir legacyDir;
-    std::string source = legacyDir.File("path.txt");
-    ConvertJob job;
-};
+using Conversion = test::ConversionTest;
 }  // namespace
 
 TEST_F(Conversion, ExampleGivesExactlyTheStatedFiles) {

@@ -6,36 +6,21 @@
 #include <string>
 
 #include "convert/convert_job.h"
+#include "convert/conversion_test.h"
 #include "convert/reading.h"
 #include "test_support.h"
 
 namespace {
-class Hostile : public ::testing::Test {
+class Hostile : public test::ConversionTest {
 protected:
-    void SetUp() override {
-        job.Init();
-        job.installFolder.Assign(out.Path().c_str());
-    }
-    void TearDown() override { job.Teardown(); }
-
-    ConvertResult Convert(const std::string& bytes) {
-        test::WriteBytes(source, bytes);
-        job.sourcePath.Assign(source.c_str());
-        return job.RunConversion();
-    }
-    test::Ini Commands() { return test::ParseIni(test::ReadBytes(out.File("vaxu_cmd.txt"))); }
-
-    test::TempDir out, in;
-    std::string source = in.File("path.txt");
-    ConvertJob job;
-};
-}  // namespace
+    test::Ini Commands() { return test::ParseIni(Cmd()); }
+};}  // namespace
 
 TEST_F(Hostile, EmptyFileAndHotKeysWithoutNumbersAreNotSettingsFiles) {
     EXPECT_EQ(Convert(""), ConvertResult::NotSettingsFile);
     EXPECT_EQ(Convert("#HotKey\n#HotKey x y\n"), ConvertResult::NotSettingsFile);
     EXPECT_EQ(Convert(std::string(70000, '\r')), ConvertResult::NotSettingsFile);
-    EXPECT_EQ(test::ReadBytes(out.File("vaxu.ini")), "<missing>");
+    EXPECT_EQ(test::ReadBytes(dir.File("vaxu.ini")), "<missing>");
 }
 
 TEST_F(Hostile, BinaryGarbageEndsCleanly) {
@@ -50,7 +35,7 @@ TEST_F(Hostile, BinaryGarbageEndsCleanly) {
 
 TEST_F(Hostile, HugeHotKeyNumbersSaturate) {
     ASSERT_EQ(Convert("#HotKey 99999999999 5\n"), ConvertResult::Converted);
-    test::Ini ini = test::ParseIni(test::ReadBytes(out.File("vaxu.ini")));
+    test::Ini ini = test::ParseIni(test::ReadBytes(dir.File("vaxu.ini")));
     // 2147483647 has bits 0, 1 and 2 set; the key code is read after two
     // dropped bytes, from "999999999 5".
     EXPECT_EQ(test::KeysOf(ini, "HotKey"),
@@ -97,8 +82,8 @@ TEST_F(Hostile, AllocationFailuresAcrossARealisticConversion) {
                   ".exe [CD:C:\\作業] [Comment:説明" + std::to_string(i) + "]\r\n";
     const std::string old = "[Old]\r\nPATH=C:\\old.exe\r\n";
     auto reset = [&] {
-        test::WriteBytes(out.File("vaxu_cmd.txt"), old);
-        std::remove(out.File("vaxu_cmd.txt.bak").c_str());
+        test::WriteBytes(dir.File("vaxu_cmd.txt"), old);
+        std::remove(dir.File("vaxu_cmd.txt.bak").c_str());
         test::WriteBytes(source, legacy);
         job.sourcePath.Assign(source.c_str());
     };
@@ -120,8 +105,8 @@ TEST_F(Hostile, AllocationFailuresAcrossARealisticConversion) {
             r = job.RunConversion();
             failures += alloc_fault::Injected();
         }
-        EXPECT_TRUE(test::ReadBytes(out.File("vaxu_cmd.txt")) == old ||
-                    test::ReadBytes(out.File("vaxu_cmd.txt.bak")) == old)
+        EXPECT_TRUE(test::ReadBytes(dir.File("vaxu_cmd.txt")) == old ||
+                    test::ReadBytes(dir.File("vaxu_cmd.txt.bak")) == old)
             << "allocation " << k;
         EXPECT_NE(r, ConvertResult::NotSettingsFile) << "memory exhaustion is no verdict on the file, " << k;
         if (r == ConvertResult::Converted) {

@@ -81,11 +81,12 @@ protected:
         RegCloseKey(h);
         return static_cast<int>(values);
     }
-    // A standard installation: version 0.70, install folder, old folder.
-    void Install() {
-        SetString(HKEY_LOCAL_MACHINE, "Version", "0.70");
-        SetString(HKEY_LOCAL_MACHINE, "InstFolder", inst);
-        SetString(HKEY_CURRENT_USER, "Folder", old);
+    // A standard installation: version 0.70, install folder, old folder,
+    // all under root (HKCU keeps "Folder" in any case).
+    void Install(HKEY root = HKEY_LOCAL_MACHINE, bool withFolder = true) {
+        SetString(root, "Version", "0.70");
+        SetString(root, "InstFolder", inst);
+        if (withFolder) SetString(HKEY_CURRENT_USER, "Folder", old);
     }
     Outcome Run(std::vector<Answer> answers) { return e2e::RunConverter(base.Path(), std::move(answers)); }
 
@@ -214,8 +215,7 @@ TEST_F(Converter, AFailedDetectedFileIsOfferedOnceThenTheDialogAsks) {
 }
 
 TEST_F(Converter, CancellingTheDialogAtOnceEndsSilently) {
-    SetString(HKEY_LOCAL_MACHINE, "Version", "0.70");
-    SetString(HKEY_LOCAL_MACHINE, "InstFolder", inst);
+    Install(HKEY_LOCAL_MACHINE, false);
     Outcome o = Run({Answer::Cancel()});
     ExpectClean(o);
     ASSERT_EQ(o.shown.size(), 1u);
@@ -224,8 +224,7 @@ TEST_F(Converter, CancellingTheDialogAtOnceEndsSilently) {
 }
 
 TEST_F(Converter, FolderIsJoinedWithoutASeparatorAndTheCurrentDirectoryIsSearched) {
-    SetString(HKEY_LOCAL_MACHINE, "Version", "0.70");
-    SetString(HKEY_LOCAL_MACHINE, "InstFolder", inst);
+    Install(HKEY_LOCAL_MACHINE, false);
     // "Folder" without its backslash names <old>path.txt.
     SetString(HKEY_CURRENT_USER, "Folder", base / "old");
     wintest::MakeFile(base / "oldpath.txt", kLegacy);
@@ -266,13 +265,7 @@ TEST_F(Converter, AllUsersInstallsTidyTheOldPerUserShortcuts) {
         ClearKeys();
         wintest::RemoveAll(appData);
         wintest::RemoveAll(inst);
-        if (std::string(c.name) == "HKCU only") {
-            SetString(HKEY_CURRENT_USER, "Version", "0.70");
-            SetString(HKEY_CURRENT_USER, "InstFolder", inst);
-            SetString(HKEY_CURRENT_USER, "Folder", old);
-        } else {
-            Install();
-        }
+        Install(std::string(c.name) == "HKCU only" ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE);
         c.flags();
         wintest::MakeDir(programs);
         wintest::MakeFile(programs + "ヴァクス.lnk");
