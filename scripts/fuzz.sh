@@ -8,7 +8,7 @@ seconds=${1:-15}
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$(nproc)" >/dev/null
 rm -rf build/fuzz/findings && mkdir -p build/fuzz/findings
-for target in reader strbuf; do
+for target in reader strbuf command_file; do
   work=build/fuzz/corpus-$target
   mkdir -p "$work"
   cp -n fuzz/corpus/$target/* "$work"/ 2>/dev/null || true

@@ -11,6 +11,12 @@ enum class ConvertResult {
     NotSaved,         // the new files could not be written (or memory ran out)
 };
 
+// The files one save touches, all in the install folder.
+struct SavePaths {
+    StrBuf ini, iniTemp, cmd, cmdTemp, backup;
+    bool Build(const StrBuf& installFolder);
+};
+
 class ConvertJob {
 public:
     // Window and module handles are kept as plain pointers so that this
@@ -26,8 +32,9 @@ public:
     void Teardown();
 
     // Converts sourcePath into the new files in installFolder. Any result
-    // other than Converted leaves sourcePath wiped. A previous vaxu_cmd.txt
-    // is removed only after it was copied to vaxu_cmd.txt.bak.
+    // other than Converted leaves sourcePath wiped, and vaxu.ini and
+    // vaxu_cmd.txt as they were. A previous vaxu_cmd.txt is replaced only
+    // after it was copied to vaxu_cmd.txt.bak.
     ConvertResult RunConversion();
 
     // Windows only: the flow's choice of source, and the source file dialog.
@@ -42,7 +49,8 @@ public:
 
 private:
     bool WriteSettingsFile(const char* iniPath);
-    bool ReplaceCommandFile(const StrBuf& cmdPath);
+    bool PrepareSettingsFile(const SavePaths& paths);
+    bool SaveNewFiles();
 
     LegacySettings settings_;
 };

@@ -23,6 +23,8 @@ public:
     virtual bool Write(const void* buffer, int count);
     virtual bool Seek(long distance, int method);
     virtual unsigned long GetSize();
+    // Writes the file's data through to the disk; false when closed.
+    bool Flush();
 
 private:
     std::intptr_t handle_ = 0;  // 0 when closed
@@ -34,5 +36,11 @@ bool FileExists(const char* path);
 // Copies from onto to, replacing an existing to.
 bool CopyFileOver(const char* from, const char* to);
 bool DeleteFileAt(const char* path);
+// Moves from onto to in one step, replacing an existing to, written
+// through to the disk before it returns.
+bool ReplaceFileWith(const char* from, const char* to);
 // Sets key=value in section of the INI file at path; a null value removes the key.
 bool WriteProfileText(const char* section, const char* key, const char* value, const char* path);
+// Lets go of what the profile writer keeps of the file, so that the file
+// can be moved and a later write reads it afresh.
+void ForgetProfile(const char* path);

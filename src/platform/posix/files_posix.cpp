@@ -58,6 +58,8 @@ unsigned long FileObj::GetSize() {
     return static_cast<unsigned long>(st.st_size);
 }
 
+bool FileObj::Flush() { return handle_ && ::fsync(AsFd(handle_)) == 0; }
+
 bool FileExists(const char* path) {
     glob_t found;
     int rc = glob(path, GLOB_NOSORT | GLOB_NOESCAPE, nullptr, &found);
@@ -76,3 +78,7 @@ bool CopyFileOver(const char* from, const char* to) {
 }
 
 bool DeleteFileAt(const char* path) { return ::unlink(path) == 0; }
+
+bool ReplaceFileWith(const char* from, const char* to) { return std::rename(from, to) == 0; }
+
+void ForgetProfile(const char*) {}  // the native writer keeps nothing between calls

@@ -1,14 +1,19 @@
-// Native INI writer with the behaviour the converter relies on from
-// WritePrivateProfileStringA: the file and a missing section are created,
-// an existing key is replaced in place, a new key goes to the end of its
-// section, a null value removes the key, and every other byte is kept.
-// New lines end in CRLF. Section and key names match without regard to
-// ASCII case or surrounding blanks, as on Windows.
+// Native INI writer with the behaviour of WritePrivateProfileStringA that
+// the converter relies on: the file and a missing section are created (a
+// new section follows the last line, with no blank line), an existing key
+// is replaced in place, a new key goes after the last line of its section,
+// a null value removes the key, and every other byte is kept. New lines end
+// in CRLF. Section and key names match ignoring blanks at either end and
+// the case of single-byte ASCII letters; blanks that start a value are
+// dropped. The edit works on the file's bytes in memory, so the fuzzer can
+// hold it against the one-pass command file writer.
+#include "platform/posix/profile_edit.h"
+
 #include <cerrno>
 #include <cstdio>
-#include <string>
 #include <vector>
 
+#include "platform/ansi_text.h"
 #include "platform/files.h"
 
 namespace {
@@ -17,32 +22,38 @@ struct Line {
     std::string ending;  // "\r\n", "\n" or "" for a last line without one
 };
 
+bool IsBlank(unsigned char c) { return c == ' ' || (c >= 0x09 && c <= 0x0D) || c == 0x1A; }
+
 std::string Trimmed(const std::string& s) {
-    size_t b = s.find_first_not_of(" \t");
-    if (b == std::string::npos) return "";
-    size_t e = s.find_last_not_of(" \t");
-    return s.substr(b, e - b + 1);
+    size_t b = 0, e = s.size();
+    while (b < e && IsBlank(s[b])) ++b;
+    while (e > b && IsBlank(s[e - 1])) --e;
+    return s.substr(b, e - b);
 }
 
-bool SameName(const std::string& a, const char* b) {
-    std::string t = Trimmed(a);
-    std::string u = Trimmed(b);
+unsigned char Fold(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
+
+// Double-byte characters match exactly; a trail byte is never folded.
+bool SameName(const std::string& a, const std::string& b) {
+    std::string t = Trimmed(a), u = Trimmed(b);
     if (t.size() != u.size()) return false;
     for (size_t i = 0; i < t.size(); ++i) {
-        unsigned char x = t[i], y = u[i];
-        if (x >= 'A' && x <= 'Z') x += 32;
-        if (y >= 'A' && y <= 'Z') y += 32;
-        if (x != y) return false;
+        if (IsLeadByte(t[i]) && i + 1 < t.size()) {
+            if (t.compare(i, 2, u, i, 2) != 0) return false;
+            ++i;
+        } else if (Fold(t[i]) != Fold(u[i])) {
+            return false;
+        }
     }
     return true;
 }
 
-// True when the line is a section header "[name]"; name receives the name.
+// True when the line is a section header "[name]"; the name runs to the last "]".
 bool HeaderName(const std::string& text, std::string& name) {
     std::string t = Trimmed(text);
-    if (t.empty() || t[0] != '[') return false;
-    size_t close = t.find(']');
-    name = t.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+    size_t close = t.rfind(']');
+    if (t.empty() || t[0] != '[' || close == std::string::npos) return false;
+    name = t.substr(1, close - 1);
     return true;
 }
 
@@ -52,16 +63,9 @@ bool KeyIs(const std::string& text, const char* key) {
     return eq != std::string::npos && SameName(text.substr(0, eq), key);
 }
 
-bool Load(const char* path, std::vector<Line>& lines) {
-    std::FILE* f = std::fopen(path, "rb");
-    if (!f) return errno == ENOENT;
-    std::string all;
-    char block[4096];
-    for (size_t got; (got = std::fread(block, 1, sizeof block, f)) > 0;) all.append(block, got);
-    bool ok = !std::ferror(f);
-    std::fclose(f);
-    size_t start = 0;
-    while (start < all.size()) {
+std::vector<Line> Split(const std::string& all) {
+    std::vector<Line> lines;
+    for (size_t start = 0; start < all.size();) {
         size_t lf = all.find('\n', start);
         Line line;
         if (lf == std::string::npos) {
@@ -75,28 +79,41 @@ bool Load(const char* path, std::vector<Line>& lines) {
         }
         lines.push_back(line);
     }
+    return lines;
+}
+
+std::string Join(const std::vector<Line>& lines) {
+    std::string all;
+    for (const Line& l : lines) all += l.text + l.ending;
+    return all;
+}
+
+void EndLine(std::vector<Line>& lines, size_t at) {
+    if (at > 0 && lines[at - 1].ending.empty()) lines[at - 1].ending = "\r\n";
+}
+
+bool Load(const char* path, std::string& all) {
+    std::FILE* f = std::fopen(path, "rb");
+    if (!f) return errno == ENOENT;
+    char block[4096];
+    for (size_t got; (got = std::fread(block, 1, sizeof block, f)) > 0;) all.append(block, got);
+    bool ok = !std::ferror(f);
+    std::fclose(f);
     return ok;
 }
 
-bool Save(const char* path, const std::vector<Line>& lines) {
+bool Save(const char* path, const std::string& all) {
     std::FILE* f = std::fopen(path, "wb");
     if (!f) return false;
-    bool ok = true;
-    for (const Line& l : lines) {
-        ok = ok && std::fwrite(l.text.data(), 1, l.text.size(), f) == l.text.size();
-        ok = ok && std::fwrite(l.ending.data(), 1, l.ending.size(), f) == l.ending.size();
-    }
+    bool ok = std::fwrite(all.data(), 1, all.size(), f) == all.size();
     return std::fclose(f) == 0 && ok;
 }
 }  // namespace
 
-bool WriteProfileText(const char* section, const char* key, const char* value, const char* path) {
-    if (!section || !key || !path) return false;
-    std::vector<Line> lines;
-    if (!Load(path, lines)) return false;
-
-    // Locate the section: the line after its header, and the end of its
-    // last non-blank line, where a new key goes.
+bool EditProfileText(std::string& file, const char* section, const char* key, const char* value) {
+    std::vector<Line> lines = Split(file);
+    // The section: the line after its header, and the end of its last
+    // non-blank line, where a new key goes.
     bool found = false;
     size_t header = 0, end = 0;
     std::string name;
@@ -111,26 +128,35 @@ bool WriteProfileText(const char* section, const char* key, const char* value, c
             end = i + 1;
         }
     }
-    Line entry{std::string(key) + "=" + (value ? value : ""), "\r\n"};
+    if (!found && !value) return false;  // nothing to remove
+    if (value)
+        while (IsBlank(*value)) ++value;
+    Line entry{Trimmed(key) + "=" + (value ? value : ""), "\r\n"};
     if (!found) {
-        if (!value) return true;  // nothing to remove
-        if (!lines.empty() && lines.back().ending.empty()) lines.back().ending = "\r\n";
-        if (!lines.empty()) lines.push_back({"", "\r\n"});
-        lines.push_back({"[" + std::string(section) + "]", "\r\n"});
+        EndLine(lines, lines.size());
+        lines.push_back({"[" + Trimmed(section) + "]", "\r\n"});
         lines.push_back(entry);
-        return Save(path, lines);
-    }
-    for (size_t i = header; i < end; ++i) {
-        if (!KeyIs(lines[i].text, key)) continue;
-        if (value) {
-            lines[i].text = entry.text;
+    } else {
+        size_t at = header;
+        while (at < end && !KeyIs(lines[at].text, key)) ++at;
+        if (at < end && value) {
+            lines[at].text = entry.text;
+        } else if (at < end) {
+            lines.erase(lines.begin() + static_cast<long>(at));
+        } else if (value) {
+            EndLine(lines, end);
+            lines.insert(lines.begin() + static_cast<long>(end), entry);
         } else {
-            lines.erase(lines.begin() + static_cast<long>(i));
+            return false;
         }
-        return Save(path, lines);
     }
-    if (!value) return true;
-    if (end > 0 && lines[end - 1].ending.empty()) lines[end - 1].ending = "\r\n";
-    lines.insert(lines.begin() + static_cast<long>(end), entry);
-    return Save(path, lines);
+    file = Join(lines);
+    return true;
+}
+
+bool WriteProfileText(const char* section, const char* key, const char* value, const char* path) {
+    if (!section || !key || !path) return false;
+    std::string file;
+    if (!Load(path, file)) return false;
+    return !EditProfileText(file, section, key, value) || Save(path, file);
 }

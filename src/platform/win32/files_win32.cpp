@@ -44,6 +44,8 @@ bool FileObj::Seek(long distance, int method) {
 
 unsigned long FileObj::GetSize() { return handle_ ? GetFileSize(AsHandle(handle_), nullptr) : 0; }
 
+bool FileObj::Flush() { return handle_ && FlushFileBuffers(AsHandle(handle_)); }
+
 bool FileExists(const char* path) {
     WIN32_FIND_DATAA data;
     HANDLE h = FindFirstFileA(path, &data);
@@ -56,6 +58,12 @@ bool CopyFileOver(const char* from, const char* to) { return CopyFileA(from, to,
 
 bool DeleteFileAt(const char* path) { return DeleteFileA(path) != FALSE; }
 
+bool ReplaceFileWith(const char* from, const char* to) {
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
 bool WriteProfileText(const char* section, const char* key, const char* value, const char* path) {
     return WritePrivateProfileStringA(section, key, value, path) != FALSE;
 }
+
+void ForgetProfile(const char* path) { WritePrivateProfileStringA(nullptr, nullptr, nullptr, path); }
