@@ -7,8 +7,14 @@ export WINEPREFIX="${WINEPREFIX:-$PWD/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export LC_ALL=ja_JP.UTF-8
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# The prefix is always a 64-bit one, as on 64-bit Windows; 32-bit programs
+# run in it under WoW64 through the 32-bit loader, which hands 64-bit ones
+# on to the 64-bit loader.
 wine=/usr/lib/wine/wine64
 [ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
+loader=/usr/lib/wine/wine
+[ -x "$loader" ] || loader=$wine
+export WINEARCH=win64
 
 mkdir -p "$WINEPREFIX"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -30,9 +36,9 @@ fi
 # file instead of our caller's pipe keeps them from holding it open.
 out=$(mktemp)
 if [ -z "${DISPLAY:-}" ]; then
-  xvfb-run -a -s "-screen 0 1024x768x24" "$wine" "$@" >"$out" 2>&1 </dev/null
+  xvfb-run -a -s "-screen 0 1024x768x24" "$loader" "$@" >"$out" 2>&1 </dev/null
 else
-  "$wine" "$@" >"$out" 2>&1 </dev/null
+  "$loader" "$@" >"$out" 2>&1 </dev/null
 fi
 rc=$?
 cat "$out"

@@ -59,6 +59,14 @@ std::string StoredValue(const std::string& value) {
     return end == std::string::npos ? "" : value.substr(0, end + 1);
 }
 
+bool MakeFolder(const std::string& path) {
+#ifdef _WIN32
+    return CreateDirectoryA(path.c_str(), nullptr) != FALSE;  // the name in the ANSI code page
+#else
+    return fs::create_directory(path);
+#endif
+}
+
 bool Exists(const std::string& path) {
     std::error_code ec;
     return fs::exists(path, ec);

@@ -26,6 +26,7 @@ bool WriteBytes(const std::string& path, const std::string& bytes);
 // The file's bytes; "<missing>" when it cannot be opened.
 std::string ReadBytes(const std::string& path);
 bool Exists(const std::string& path);
+bool MakeFolder(const std::string& path);
 
 // True when the Windows build runs under Wine. Wine's profile writer drops
 // the blanks that end a value, where Windows keeps them in the file; both

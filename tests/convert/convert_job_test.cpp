@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "convert/conversion_test.h"
+#include "convert/step_fault.h"
 #include "test_support.h"
 
 using test::KeysOf;
@@ -16,6 +17,11 @@ const char kExample[] =
     "Mail C:\\mail.exe [Comment:メール]\r\n";
 
 using Conversion = test::ConversionTest;
+
+std::string ReadBytesOr(const std::string& path, const std::string& missing) {
+    std::string bytes = test::ReadBytes(path);
+    return bytes == "<missing>" ? missing : bytes;
+}
 }  // namespace
 
 TEST_F(Conversion, ExampleGivesExactlyTheStatedFiles) {
@@ -25,9 +31,7 @@ TEST_F(Conversion, ExampleGivesExactlyTheStatedFiles) {
     EXPECT_EQ(KeysOf(ini, "HotKey"), (Lines{"ALT=1", "Shift=0", "Ctrl=1", "Key=90"}));
     EXPECT_EQ(KeysOf(ini, "VAXU"), (Lines{"History=0", "ToolTip=0", "ImeCtrl=0", "WndWidth=400", "WndHeight=300",
                                           "SavePosition=0"}));
-    test::Ini cmd = ParseIni(Cmd());
-    ASSERT_EQ(cmd.size(), 1u);
-    EXPECT_EQ(KeysOf(cmd, "Mail"), (Lines{"PATH=" + test::StoredValue("C:\\mail.exe "), "COMMENT=メール"}));
+    EXPECT_EQ(Cmd(), "[Mail]\r\nPATH=C:\\mail.exe \r\nCOMMENT=メール\r\n");
     EXPECT_EQ(Bak(), "<missing>");
     EXPECT_STREQ(job.sourcePath.Text(), source.c_str());
 }
@@ -90,10 +94,7 @@ TEST_F(Conversion, SameNameEntriesShareASectionAndLaterOnesRemoveMissingKeys) {
                       "Other C:\\o.exe [CD:]\n"
                       "Tool C:\\b.exe\n"),
               ConvertResult::Converted);
-    test::Ini cmd = ParseIni(Cmd());
-    ASSERT_EQ(cmd.size(), 2u);
-    EXPECT_EQ(KeysOf(cmd, "Tool"), (Lines{"PATH=C:\\b.exe"}));
-    EXPECT_EQ(KeysOf(cmd, "Other"), (Lines{"PATH=" + test::StoredValue("C:\\o.exe "), "FOLDER="}));
+    EXPECT_EQ(Cmd(), "[Tool]\r\nPATH=C:\\b.exe\r\n[Other]\r\nPATH=C:\\o.exe \r\nFOLDER=\r\n");
 }
 
 TEST_F(Conversion, ASecondRunStartsFromEmptySettingsAndCommands) {
@@ -120,4 +121,46 @@ TEST_F(Conversion, BackupThatCannotBeMadeKeepsTheOldCommandFileInPlace) {
     std::filesystem::create_directory(dir.File("vaxu_cmd.txt.bak"));
     EXPECT_EQ(Convert(kExample), ConvertResult::NotSaved);
     EXPECT_EQ(Cmd(), old);
+}
+
+TEST_F(Conversion, AFortyThousandBytePathIsWrittenWhole) {
+    const std::string path = "C:\\" + std::string(40000, 'x') + ".exe";
+    ASSERT_EQ(Convert("#HotKey 1 65\r\nLong " + path + " [Comment:c]\r\n"), ConvertResult::Converted);
+    EXPECT_EQ(Cmd(), "[Long]\r\nPATH=" + path + " \r\nCOMMENT=c\r\n");
+}
+
+TEST_F(Conversion, AnInstallFolderWithoutItsSeparatorGetsOne) {
+    std::string folder = dir.File("ソ");  // ends in the trail byte 0x5C
+    ASSERT_TRUE(test::MakeFolder(folder));
+    job.installFolder.Assign(folder.c_str());
+    ASSERT_EQ(Convert(kExample), ConvertResult::Converted);
+    EXPECT_NE(test::ReadBytes(folder + "\\vaxu.ini"), "<missing>");
+    EXPECT_EQ(test::ReadBytes(folder + "vaxu.ini"), "<missing>") << "never beside the folder";
+}
+
+// Every step of the save made to fail in turn, on real files: the launcher's
+// two files stay byte for byte as they were and no temporary file is left.
+TEST_F(Conversion, AFailureAtAnyStepLeavesBothFilesAsTheyWere) {
+    const std::string ini = "[VAXU]\r\nTheme=dark\r\n", cmd = "[Old]\r\nPATH=C:\\old.exe\r\n";
+    for (bool existed : {true, false}) {
+        long k = 1;
+        for (;; ++k) {
+            for (const char* f : {"vaxu.ini", "vaxu_cmd.txt", "vaxu_cmd.txt.bak"}) std::remove(dir.File(f).c_str());
+            if (existed) test::WriteBytes(dir.File("vaxu.ini"), ini), test::WriteBytes(dir.File("vaxu_cmd.txt"), cmd);
+            step_fault::Arm(k);
+            ConvertResult r = Convert(kExample);
+            bool injected = step_fault::Injected();
+            step_fault::Disarm();
+            if (!injected) {
+                EXPECT_EQ(r, ConvertResult::Converted);
+                break;
+            }
+            EXPECT_EQ(r, ConvertResult::NotSaved) << k;
+            EXPECT_EQ(Ini(), existed ? ini : "<missing>") << k;
+            EXPECT_EQ(Cmd(), existed ? cmd : "<missing>") << k;
+            EXPECT_EQ(ReadBytesOr(dir.File("vaxu_cmd.txt.bak"), cmd), cmd) << "only ever a copy, step " << k;
+            for (const char* f : {"vaxu.ini.tmp", "vaxu_cmd.txt.tmp"}) EXPECT_FALSE(test::Exists(dir.File(f))) << k;
+        }
+        EXPECT_GT(k, existed ? 16 : 15) << "every vaxu.ini key and each file step was tried";
+    }
 }

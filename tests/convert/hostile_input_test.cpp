@@ -105,9 +105,7 @@ TEST_F(Hostile, AllocationFailuresAcrossARealisticConversion) {
             r = job.RunConversion();
             failures += alloc_fault::Injected();
         }
-        EXPECT_TRUE(test::ReadBytes(dir.File("vaxu_cmd.txt")) == old ||
-                    test::ReadBytes(dir.File("vaxu_cmd.txt.bak")) == old)
-            << "allocation " << k;
+        if (r != ConvertResult::Converted) EXPECT_EQ(test::ReadBytes(dir.File("vaxu_cmd.txt")), old) << k;
         EXPECT_NE(r, ConvertResult::NotSettingsFile) << "memory exhaustion is no verdict on the file, " << k;
         if (r == ConvertResult::Converted) {
             EXPECT_EQ(Commands().size(), 25u) << k;
