@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (std::string& f : fields) f.clear();
         at = 0;
     };
-    for (size_t i = 0; i < size && commands.Count() < 64; ++i) {
+    for (size_t i = 0; i < size && commands.Count() < 16; ++i) {
         char c = static_cast<char>(data[i]);
         if (c == '\r' || c == '\n') continue;
         if (c != 0) {

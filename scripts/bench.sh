@@ -8,10 +8,10 @@ bash scripts/install-deps.sh
 source scripts/lib.sh
 limit=${1:-60}
 cmake --preset bench >/dev/null && cmake --build --preset bench -j "$(nproc)" --target vaxu_bench >/dev/null
-cmake --preset win64 >/dev/null && cmake --build --preset win64 -j "$(nproc)" --target vaxu_bench >/dev/null
-echo "== native (g++ -O2, own INI writer)"
+cmake --preset win32 >/dev/null && cmake --build --preset win32 -j "$(nproc)" --target vaxu_bench >/dev/null
+echo "== native (g++ -O2; key by key: own INI writer)"
 build/bench/bench/vaxu_bench "$limit"
-echo "== Wine (mingw-w64, WritePrivateProfileStringA)"
-prefix=$PWD/build/win64/wineprefix
+echo "== Wine, 32-bit build (key by key: WritePrivateProfileStringA)"
+prefix=$PWD/build/win32/wineprefix
 trap 'stop_wine "$prefix"' EXIT
-WINEPREFIX=$prefix bash cmake/wine-run.sh build/win64/bench/vaxu_bench.exe "$limit"
+WINEPREFIX=$prefix bash cmake/wine-run.sh build/win32/bench/vaxu_bench.exe "$limit"

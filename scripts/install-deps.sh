@@ -19,6 +19,19 @@ if [ "${#need[@]}" -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 fi
 
+# The program users get is the 32-bit build: it runs under the 32-bit Wine
+# (WoW64 in a 64-bit prefix), from Debian's i386 architecture.
+if ! have wine32:i386; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "Missing package: wine32:i386 (run as root to install it)" >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null
+fi
+
 # Wine takes its ANSI code page (932) from the Unix locale.
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf8$'; then
   sed -i 's/^# *ja_JP.UTF-8/ja_JP.UTF-8/' /etc/locale.gen

@@ -15,6 +15,7 @@
 namespace {
 constexpr char kSubKey[] = "SoftWare\\VAXU\\";
 constexpr char kLauncherClass[] = "VAXU_APP_WND_CLASS";
+constexpr UINT kLauncherCloseTimeoutMs = 3000;
 
 // Every box of the flow: system modal, warning icon, owned by the desktop.
 int Show(const char* text, UINT buttons) {
@@ -79,7 +80,9 @@ bool CloseRunningLauncher() {
     HWND launcher = FindWindowA(kLauncherClass, nullptr);
     if (!launcher) return true;
     if (Show(messages::kLauncherRunning, MB_YESNO) == IDNO) return false;
-    SendMessageA(launcher, WM_DESTROY, 0, 0);
+    // A launcher that no longer answers must not hold up the conversion.
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(launcher, WM_DESTROY, 0, 0, SMTO_ABORTIFHUNG, kLauncherCloseTimeoutMs, &ignored);
     Sleep(500);
     return true;
 }

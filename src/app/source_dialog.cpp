@@ -10,6 +10,7 @@
 #include "convert/convert_job.h"
 #include "platform/files.h"
 #include "text/memory.h"
+#include "text/unquote.h"
 
 namespace {
 constexpr int kTextLimit = 500;
@@ -57,7 +58,10 @@ bool ConvertJob::InitSourceDialog(void* window) {
 bool ConvertJob::AcceptSource() {
     HWND dialog = DialogOf(*this);
     // Without storage the text is not read and counts as not entered.
-    if (sourcePath.Reserve(kTextLimit)) GetDlgItemTextA(dialog, IDC_SOURCE_PATH, sourcePath.Data(), kTextLimit);
+    if (sourcePath.Reserve(kTextLimit)) {
+        GetDlgItemTextA(dialog, IDC_SOURCE_PATH, sourcePath.Data(), kTextLimit);
+        UnquotePath(sourcePath.Data());
+    }
     if (sourcePath.IsEmpty()) {
         Warn(dialog, "変換元ファイルが入力されていません.");
     } else if (!FileExists(sourcePath.Text())) {
@@ -72,6 +76,7 @@ bool ConvertJob::BrowseSource() {
     HWND dialog = DialogOf(*this);
     char file[512] = {};
     GetDlgItemTextA(dialog, IDC_SOURCE_PATH, file, sizeof file);
+    UnquotePath(file);
     OPENFILENAMEA ofn;
     std::memset(&ofn, 0, sizeof ofn);
     ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;

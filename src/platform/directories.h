@@ -9,6 +9,10 @@
 // exists afterwards. The current directory is the same before and after.
 bool MakeDirPath(const StrBuf& path);
 
+// Whether the walk goes into an entry with these attributes: folders, but
+// never a link (a reparse point), which is listed as an entry of its own.
+bool EntersFolder(unsigned long attributes);
+
 // Appends to out the paths found under root (files, and with
 // includeDirectories the folders too). Folders are searched last-in,
 // first-out, without recursion. False when memory ran out.

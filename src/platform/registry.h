@@ -12,6 +12,7 @@ public:
     RegKey(const RegKey&) = delete;
     RegKey& operator=(const RegKey&) = delete;
 
+    // Keys are opened in the 32-bit view, where the launcher keeps them.
     // Read form (writable and create false): KEY_READ, the key must exist.
     // Create form (both true): KEY_ALL_ACCESS, an empty key is made when
     // missing. A key held before is closed first, even when this open fails.

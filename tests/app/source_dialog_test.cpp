@@ -120,25 +120,33 @@ TEST_F(SourceDialog, WarnsOnAnEmptyOrMissingPathAndStaysOpen) {
 
 TEST_F(SourceDialog, AcceptsAFileAFolderOrAMatchingWildcardAsTyped) {
     const std::string folderPath = folder.Path().substr(0, folder.Path().size() - 1);
-    for (const std::string& text : {folder / "path.txt", folderPath, folder / "pa*.txt", "  " + folder / "path.txt"}) {
+    const std::string japanese = folder / "設定ソ.txt";
+    ASSERT_TRUE(wintest::MakeFile(japanese, "#HotKey 1 65\r\n"));
+    struct Case {
+        std::string typed, source;
+        bool accepted;
+    } cases[] = {
+        {folder / "path.txt", folder / "path.txt", true},
+        {folderPath, folderPath, true},
+        {folder / "pa*.txt", folder / "pa*.txt", true},
+        // Explorer's "Copy as path" adds quotes; blanks alone are not trimmed.
+        {"\"" + japanese + "\"", japanese, true},
+        {" \"" + folder / "path.txt" + "\"\t", folder / "path.txt", true},
+        {"  " + folder / "path.txt", "  " + folder / "path.txt", false},
+    };
+    for (const Case& c : cases) {
         job.sourcePath.Release();
         DialogDriver run;
-        run.Then([text](HWND d) {
-            DialogDriver::SetEditText(d, text);
+        run.Then([&c](HWND d) {
+            DialogDriver::SetEditText(d, c.typed);
             DialogDriver::Press(d, IDOK);
         });
         run.Then([](HWND d) { DialogDriver::Press(d, IDCANCEL); });
         INT_PTR end = run.Run(SourceDialogProc);
-        if (text[0] == ' ') {
-            // Blanks are not trimmed: the existence test decides.
-            EXPECT_EQ(end, IDCANCEL);
-            ASSERT_EQ(run.boxes.size(), 1u);
-            EXPECT_EQ(run.boxes[0].text, kMissingWarning);
-        } else {
-            EXPECT_EQ(end, IDOK) << text;
-            EXPECT_TRUE(run.boxes.empty());
-        }
-        EXPECT_EQ(job.sourcePath.Text(), text);
+        EXPECT_EQ(end, c.accepted ? IDOK : IDCANCEL) << c.typed;
+        EXPECT_EQ(run.boxes.size(), c.accepted ? 0u : 1u) << c.typed;
+        if (!c.accepted && !run.boxes.empty()) EXPECT_EQ(run.boxes[0].text, kMissingWarning);
+        EXPECT_EQ(job.sourcePath.Text(), c.source);
     }
 }
 
@@ -224,7 +232,12 @@ TEST_F(SourceDialog, BrowsingFillsTheEditOnlyWhenAFileIsPicked) {
         EXPECT_EQ(DialogDriver::EditText(d), "typed");
     });
     driver.Then([this, picked](HWND d) {
+        DialogDriver::SetEditText(d, "\"" + picked + "\"");  // quotes never reach the file dialog
         driver.AnswerFileDialog([picked](HWND fileDialog) {
+            char initial[512] = {};
+            if (!GetDlgItemTextA(fileDialog, 0x47C, initial, sizeof initial))
+                GetDlgItemTextA(fileDialog, 0x480, initial, sizeof initial);
+            EXPECT_EQ(std::string(initial).find('"'), std::string::npos) << initial;
             // The file name box of the Explorer-style dialog (cmb13), or edt1.
             if (!SetDlgItemTextA(fileDialog, 0x47C, picked.c_str())) SetDlgItemTextA(fileDialog, 0x480, picked.c_str());
             PostMessageA(fileDialog, WM_COMMAND, IDOK, 0);

@@ -164,18 +164,21 @@ bool SaveWindowBitmap(HWND window, const std::string& path) {
     return ok != FALSE;
 }
 
-FakeLauncher::FakeLauncher() {
+FakeLauncher::FakeLauncher(bool hung) : hung_(hung) {
     g_destroyMessages = 0;
     ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    release_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     thread_ = CreateThread(nullptr, 0, Thread, this, 0, &threadId_);
     WaitForSingleObject(ready_, 10000);
 }
 
 FakeLauncher::~FakeLauncher() {
+    SetEvent(release_);
     PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
     WaitForSingleObject(thread_, 10000);
     CloseHandle(thread_);
     CloseHandle(ready_);
+    CloseHandle(release_);
 }
 
 int FakeLauncher::DestroyMessages() const { return g_destroyMessages; }
@@ -192,6 +195,7 @@ DWORD WINAPI FakeLauncher::Thread(LPVOID self) {
     MSG msg;
     PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);  // make the queue before saying ready
     SetEvent(me->ready_);
+    if (me->hung_) WaitForSingleObject(me->release_, INFINITE);
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
     // Really destroy it now, without counting.
     SetWindowLongPtrA(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DefWindowProcA));

@@ -51,10 +51,11 @@ bool SaveWindowBitmap(HWND window, const std::string& path);
 std::string ConverterPath();
 
 // A window of the launcher's class, owned by a thread of this process,
-// that counts the WM_DESTROY messages it receives.
+// that counts the WM_DESTROY messages it receives. A hung one stops
+// pumping messages until it is destroyed.
 class FakeLauncher {
 public:
-    FakeLauncher();
+    explicit FakeLauncher(bool hung = false);
     ~FakeLauncher();
     int DestroyMessages() const;
 
@@ -62,7 +63,9 @@ private:
     static DWORD WINAPI Thread(LPVOID self);
     HANDLE thread_ = nullptr;
     HANDLE ready_ = nullptr;
+    HANDLE release_ = nullptr;
     DWORD threadId_ = 0;
+    bool hung_ = false;
 };
 
 }  // namespace e2e

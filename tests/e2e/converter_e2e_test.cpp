@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -49,32 +50,56 @@ protected:
         wintest::MakeDir(old);
         wintest::MakeFile(old + "path.txt", kLegacy);
     }
-    void TearDown() override { ClearKeys(); }
+    void TearDown() override {
+        ClearKeys();
+        ApplyRegistry();
+    }
 
-    static void ClearKeys() {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SoftWare\\VAXU");
-        RegDeleteTreeA(HKEY_CURRENT_USER, "SoftWare\\VAXU");
+    // The launcher's installer is a 32-bit program: its values land in the
+    // 32-bit view of HKLM. So the world is set up as it does, by a separate
+    // 32-bit process (regedit from SysWOW64), never from inside this test.
+    // The changes are gathered into one .reg file and applied before a run.
+    static std::string& Pending() {
+        static std::string reg;
+        return reg;
     }
-    static HKEY Key(HKEY root) {
-        HKEY h = nullptr;
-        RegCreateKeyExA(root, "SoftWare\\VAXU\\", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr);
-        return h;
+    static std::string KeyName(HKEY root) {
+        return root == HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE\\SOFTWARE\\VAXU" : "HKEY_CURRENT_USER\\Software\\VAXU";
     }
+    static void ClearKeys() { Pending() += "[-" + KeyName(HKEY_LOCAL_MACHINE) + "]\r\n[-" + KeyName(HKEY_CURRENT_USER) + "]\r\n"; }
+    static void Key(HKEY root) { Pending() += "[" + KeyName(root) + "]\r\n"; }
     static void SetString(HKEY root, const char* name, const std::string& value) {
-        HKEY h = Key(root);
-        RegSetValueExA(h, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                       static_cast<DWORD>(value.size() + 1));
-        RegCloseKey(h);
+        std::string escaped;
+        for (char c : value) escaped += (c == '\\' || c == '"') ? std::string("\\") + c : std::string(1, c);
+        Key(root);
+        Pending() += std::string("\"") + name + "\"=\"" + escaped + "\"\r\n";
     }
     static void SetDword(HKEY root, const char* name, DWORD value) {
-        HKEY h = Key(root);
-        RegSetValueExA(h, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-        RegCloseKey(h);
+        char line[64];
+        std::snprintf(line, sizeof line, "\"%s\"=dword:%08lx\r\n", name, static_cast<unsigned long>(value));
+        Key(root);
+        Pending() += line;
     }
-    // Number of values in the key, -1 when it is missing.
+    // Runs the 32-bit regedit on what is pending.
+    void ApplyRegistry() {
+        if (Pending().empty()) return;
+        const std::string file = base / "setup.reg";
+        wintest::MakeFile(file, "REGEDIT4\r\n\r\n" + Pending());
+        Pending().clear();
+        RunProgram("C:\\windows\\syswow64\\regedit.exe /s \"" + file + "\"");
+    }
+    static void RunProgram(std::string command) {
+        STARTUPINFOA si = {sizeof si};
+        PROCESS_INFORMATION pi = {};
+        ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+        WaitForSingleObject(pi.hProcess, 60000);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    // Number of values in the key as a 32-bit program sees it, -1 when missing.
     static int ValueCount(HKEY root) {
         HKEY h;
-        if (RegOpenKeyExA(root, "SoftWare\\VAXU\\", 0, KEY_READ, &h) != ERROR_SUCCESS) return -1;
+        if (RegOpenKeyExA(root, "SoftWare\\VAXU\\", 0, KEY_READ | KEY_WOW64_32KEY, &h) != ERROR_SUCCESS) return -1;
         DWORD values = 0;
         RegQueryInfoKeyA(h, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
                          nullptr);
@@ -88,7 +113,10 @@ protected:
         SetString(root, "InstFolder", inst);
         if (withFolder) SetString(HKEY_CURRENT_USER, "Folder", old);
     }
-    Outcome Run(std::vector<Answer> answers) { return e2e::RunConverter(base.Path(), std::move(answers)); }
+    Outcome Run(std::vector<Answer> answers) {
+        ApplyRegistry();
+        return e2e::RunConverter(base.Path(), std::move(answers));
+    }
 
     static void ExpectBox(const Shown& s, const char* text, std::vector<int> buttons) {
         EXPECT_FALSE(s.isDialog);
@@ -107,11 +135,9 @@ protected:
     void ExpectConverted(const std::string& folder) {
         test::Ini ini = test::ParseIni(test::ReadBytes(folder + "vaxu.ini"));
         EXPECT_EQ(test::KeysOf(ini, "HotKey"), (std::vector<std::string>{"ALT=1", "Shift=0", "Ctrl=1", "Key=90"}));
-        test::Ini cmd = test::ParseIni(test::ReadBytes(folder + "vaxu_cmd.txt"));
-        ASSERT_EQ(cmd.size(), 2u);
-        EXPECT_EQ(test::KeysOf(cmd, "メモ帳"),
-                  (std::vector<std::string>{"PATH=" + test::StoredValue("C:\\Windows\\notepad.exe  "),
-                                            "FOLDER=C:\\Users", "COMMENT=テキスト"}));
+        EXPECT_EQ(test::ReadBytes(folder + "vaxu_cmd.txt"),
+                  "[Mail]\r\nPATH=C:\\mail.exe \r\nCOMMENT=メール\r\n"
+                  "[メモ帳]\r\nPATH=C:\\Windows\\notepad.exe  \r\nFOLDER=C:\\Users\r\nCOMMENT=テキスト\r\n");
     }
 
     wintest::Folder base;
@@ -197,11 +223,25 @@ TEST_F(Converter, RunningLauncherIsClosedOnlyWithConsent) {
     ExpectConverted(inst);
 }
 
+TEST_F(Converter, AHungLauncherDoesNotHoldUpTheConversion) {
+    Install();
+    e2e::FakeLauncher launcher(true);
+    const DWORD start = GetTickCount();
+    Outcome o = Run({Answer::Button(IDYES), Answer::Button(IDOK), Answer::Button(IDOK)});
+    ExpectClean(o);
+    ASSERT_EQ(o.shown.size(), 3u);
+    ExpectBox(o.shown[0], kRunning, {IDYES, IDNO});
+    ExpectBox(o.shown[2], kCompleted, {IDOK});
+    EXPECT_LT(GetTickCount() - start, 30000u) << "a few seconds' wait at most, not the launcher's";
+    ExpectConverted(inst);
+}
+
 TEST_F(Converter, AFailedDetectedFileIsOfferedOnceThenTheDialogAsks) {
     Install();
     wintest::MakeFile(old + "path.txt", "no hot key here\r\n");
-    wintest::MakeFile(base / "good.txt", kLegacy);
-    Outcome o = Run({Answer::Button(IDOK), Answer::Button(IDOK), Answer::Type(base / "good.txt"),
+    wintest::MakeFile(base / "設定ソ.txt", kLegacy);
+    // Pasted as Explorer's "Copy as path" gives it: in double quotes.
+    Outcome o = Run({Answer::Button(IDOK), Answer::Button(IDOK), Answer::Type("\"" + base / "設定ソ.txt" + "\""),
                      Answer::Button(IDOK)});
     ExpectClean(o);
     ASSERT_EQ(o.shown.size(), 4u);
@@ -234,7 +274,7 @@ TEST_F(Converter, FolderIsJoinedWithoutASeparatorAndTheCurrentDirectoryIsSearche
     ExpectBox(joined.shown[0], kFound, {IDOK});
 
     // No "Folder": path.txt in the current directory.
-    RegDeleteTreeA(HKEY_CURRENT_USER, "SoftWare\\VAXU");
+    Pending() += "[-" + KeyName(HKEY_CURRENT_USER) + "]\r\n";
     DeleteFileA((inst + "vaxu.ini").c_str());
     wintest::MakeFile(base / "path.txt", kLegacy);
     Outcome here = Run({Answer::Button(IDOK), Answer::Button(IDOK)});
@@ -293,4 +333,17 @@ TEST_F(Converter, NewFilesThatCannotBeWrittenAreReportedNotCompleted) {
     ExpectBox(o.shown[0], kFound, {IDOK});
     ExpectBox(o.shown[1], kNotSaved, {IDOK});
     EXPECT_TRUE(o.shown[2].isDialog);
+}
+
+// Values written only where a 64-bit installer would put them are not the
+// launcher's: both builds read the 32-bit view, as the 32-bit launcher does.
+TEST_F(Converter, ValuesOnlyInThe64BitViewAreNotTheLaunchers) {
+    const std::string reg = "C:\\windows\\syswow64\\reg.exe ", key = "HKLM\\SOFTWARE\\VAXU ";
+    RunProgram(reg + "add " + key + "/v Version /d 0.70 /f /reg:64");
+    RunProgram(reg + "add " + key + "/v InstFolder /d \"" + inst + "\\\" /f /reg:64");
+    Outcome o = Run({Answer::Button(IDOK)});
+    ExpectClean(o);
+    ASSERT_EQ(o.shown.size(), 1u);
+    ExpectBox(o.shown[0], kNotInstalled, {IDOK});
+    RunProgram(reg + "delete " + key + "/f /reg:64");
 }

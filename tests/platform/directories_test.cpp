@@ -155,3 +155,25 @@ TEST(RemoveTree, AFileInUseStaysWithTheFoldersAboveIt) {
     EXPECT_FALSE(IsFile(root / "t\\keep\\free.txt"));
     EXPECT_FALSE(IsDir(root / "t\\gone"));
 }
+
+// A link inside the tree is removed as a link; what it points at stays.
+// Wine 8 makes no links (CreateSymbolicLinkA does nothing), so there the
+// walk's decision is checked on the attributes it reads.
+TEST(RemoveTree, LinksAreRemovedNotFollowed) {
+    EXPECT_TRUE(EntersFolder(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_FALSE(EntersFolder(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+    EXPECT_FALSE(EntersFolder(FILE_ATTRIBUTE_NORMAL));
+
+    Folder root, target;
+    MakeFile(target / "keep.txt", "user data");
+    MakeDir(root / "t");
+    const std::string link = root / "t\\link";
+    CreateSymbolicLinkA(link.c_str(), target.Path().c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
+    DWORD attributes = GetFileAttributesA(link.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        GTEST_SKIP() << "no directory links here";
+    }
+    RemoveTree(Buf(root / "t"));
+    EXPECT_FALSE(IsDir(root / "t"));
+    EXPECT_TRUE(IsFile(target / "keep.txt"));
+}

@@ -35,6 +35,8 @@ bool ListFolder(const StrBuf& dir, StrList& out, StrList& pending, const char* p
     do {
         bool isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (isDirectory && (!recurse || IsDotEntry(data.cFileName))) continue;
+        // A link to a folder is listed like a file: the walk never enters it.
+        if (isDirectory && !EntersFolder(data.dwFileAttributes)) isDirectory = false;
         StrBuf path = Concat(dir, data.cFileName);
         if (path.IsEmpty()) {
             ok = false;
@@ -50,6 +52,10 @@ bool ListFolder(const StrBuf& dir, StrList& out, StrList& pending, const char* p
     return ok;
 }
 }  // namespace
+
+bool EntersFolder(unsigned long attributes) {
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
 
 bool MakeDirPath(const StrBuf& path) {
     if (path.IsEmpty()) return false;
@@ -87,6 +93,9 @@ bool ListFiles(const StrBuf& root, StrList& out, const char* pattern, bool recur
     return ok;
 }
 
+// A link (junction or symbolic link) goes as a link, as with rd /s: a file
+// link through DeleteFileA, a folder link through RemoveDirectoryA, and
+// what it points at is never touched.
 bool RemoveTree(const StrBuf& root) {
     StrList list;
     bool result = ListFiles(root, list, "*", true, true);

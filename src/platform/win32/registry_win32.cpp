@@ -4,6 +4,10 @@
 
 namespace {
 constexpr DWORD kValueLimit = 500;
+// The launcher and its installer are 32-bit programs: on 64-bit Windows
+// their HKLM\Software values are in the 32-bit view, which a 64-bit build
+// must ask for. A 32-bit build is there already; HKCU\Software is shared.
+constexpr REGSAM kLauncherView = KEY_WOW64_32KEY;
 }  // namespace
 
 RegKey::~RegKey() {
@@ -16,10 +20,10 @@ bool RegKey::Open(HKEY root, const char* subKey, bool writable, bool create) {
     LONG status;
     if (create) {
         (void)writable;  // the create form always asks for full access
-        status = RegCreateKeyExA(root, subKey, 0, const_cast<char*>(""), REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                                 nullptr, &handle_, nullptr);
+        status = RegCreateKeyExA(root, subKey, 0, const_cast<char*>(""), REG_OPTION_NON_VOLATILE,
+                                 KEY_ALL_ACCESS | kLauncherView, nullptr, &handle_, nullptr);
     } else {
-        status = RegOpenKeyExA(root, subKey, 0, KEY_READ, &handle_);
+        status = RegOpenKeyExA(root, subKey, 0, KEY_READ | kLauncherView, &handle_);
     }
     if (status != ERROR_SUCCESS) {
         handle_ = nullptr;
