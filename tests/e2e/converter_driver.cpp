@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 
 #include "platform/win_support.h"
 
@@ -68,6 +69,7 @@ LRESULT CALLBACK LauncherProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
 }  // namespace
 
 std::string ConverterPath() {
+    if (const char* other = getenv("VAXU_CONVERTER")) return other;  // e.g. the unpacked release
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     std::string path = self;
