@@ -10,16 +10,17 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 source scripts/lib.sh
 
-echo "== building the converter (mingw-w64, 64-bit)"
-cmake --preset win64 >/dev/null
-cmake --build --preset win64 -j "$(nproc)" --target vaxuconv vaxu_demo >/dev/null
+echo "== building the converter (mingw-w64, 32-bit: the program users get)"
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 -j "$(nproc)" --target vaxuconv vaxu_demo >/dev/null
 
 demo=$PWD/build/demo
 rm -rf "$demo"
 mkdir -p "$demo/shots"
 export WINEPREFIX=$demo/wineprefix WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 WINEDLLOVERRIDES="mscoree,mshtml="
-wine=/usr/lib/wine/wine64
-bin=$PWD/build/win64/bin
+wine=/usr/lib/wine/wine64   # makes and sets up the 64-bit prefix
+wine32=/usr/lib/wine/wine  # runs the 32-bit converter under WoW64
+bin=$PWD/build/win32/bin
 sjis() { iconv -f UTF-8 -t CP932 | sed 's/$/\r/'; }
 utf8() { iconv -f CP932 -t UTF-8 | tr -d '\r'; }
 
@@ -37,11 +38,16 @@ if ! $interactive; then
   "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
   "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f >/dev/null 2>&1
 fi
-"$wine" reg add 'HKLM\SoftWare\VAXU' /v Version /d 0.70 /f >/dev/null 2>&1
-"$wine" reg add 'HKLM\SoftWare\VAXU' /v InstFolder /d 'C:\Program Files\VAXU\' /f >/dev/null 2>&1
+# The launcher's installer is a 32-bit program: its HKLM values are in the 32-bit view.
+"$wine" reg add 'HKLM\SoftWare\VAXU' /v Version /d 0.70 /f /reg:32 >/dev/null 2>&1
+"$wine" reg add 'HKLM\SoftWare\VAXU' /v InstFolder /d 'C:\Program Files\VAXU\' /f /reg:32 >/dev/null 2>&1
 "$wine" reg add 'HKCU\SoftWare\VAXU' /v Folder /d 'C:\VAXU053\' /f >/dev/null 2>&1
-stop_wine "$WINEPREFIX"  # the desktop settings apply from the next start
 drive=$WINEPREFIX/drive_c
+# Caption buttons are Marlett glyphs. Wine 8 finds its bitmap fonts in its
+# data folder but registers its own TrueType fonts only from C:\windows\Fonts,
+# and Debian ships them apart (fonts-wine) without putting them there.
+cp /usr/share/wine/fonts/marlett.ttf "$drive/windows/Fonts/"
+stop_wine "$WINEPREFIX"  # the desktop settings and the font apply from the next start
 mkdir -p "$drive/VAXU053" "$drive/Program Files/VAXU" "$drive/shots"
 sjis < samples/path.txt > "$drive/VAXU053/path.txt"
 printf '[古いコマンド]\nPATH=C:\\old\\tool.exe\n' | sjis > "$drive/Program Files/VAXU/vaxu_cmd.txt"
@@ -59,21 +65,21 @@ show_files() {
 
 if $interactive; then
   echo "== running the converter on your display"
-  "$wine" "$bin/VaxuConverter.exe" >/dev/null 2>&1 || true
+  "$wine32" "$bin/VaxuConverter.exe" >/dev/null 2>&1 || true
   show_files
   exit 0
 fi
 
 echo "== running the converter under Xvfb, answering it automatically"
 echo
-( cd "$drive" && "$wine" "$bin/vaxu_demo.exe" 'C:\shots\detected-' 'C:\VAXU053\path.txt' detected ) >"$demo/log" 2>&1 || true
+( cd "$drive" && "$wine32" "$bin/vaxu_demo.exe" 'C:\shots\detected-' 'C:\VAXU053\path.txt' detected ) >"$demo/log" 2>&1 || true
 utf8 < "$demo/log"
 show_files
 
 echo
 echo "== once more, with no old file to find: the dialog asks for it"
 mv "$drive/VAXU053/path.txt" "$drive/VAXU053/old-settings.txt"
-( cd "$drive" && "$wine" "$bin/vaxu_demo.exe" 'C:\shots\asked-' 'C:\VAXU053\old-settings.txt' dialog ) >"$demo/log" 2>&1 || true
+( cd "$drive" && "$wine32" "$bin/vaxu_demo.exe" 'C:\shots\asked-' 'C:\VAXU053\old-settings.txt' dialog ) >"$demo/log" 2>&1 || true
 utf8 < "$demo/log"
 for bmp in "$drive"/shots/*.bmp; do
   [ -e "$bmp" ] && convert "$bmp" "$demo/shots/$(basename "${bmp%.bmp}").png"
