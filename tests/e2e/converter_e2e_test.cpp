@@ -89,7 +89,8 @@ protected:
         RunProgram("C:\\windows\\syswow64\\regedit.exe /s \"" + file + "\"");
     }
     static void RunProgram(std::string command) {
-        STARTUPINFOA si = {sizeof si};
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
         PROCESS_INFORMATION pi = {};
         ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
         WaitForSingleObject(pi.hProcess, 60000);
