@@ -19,7 +19,7 @@ constexpr UINT kLauncherCloseTimeoutMs = 3000;
 
 // Every box of the flow: system modal, warning icon, owned by the desktop.
 int Show(const char* text, UINT buttons) {
-    return MessageBoxA(GetDesktopWindow(), text, messages::kTitle, MB_SYSTEMMODAL | MB_ICONWARNING | buttons);
+    return messages::Show(GetDesktopWindow(), text, messages::kTitle, MB_SYSTEMMODAL | MB_ICONWARNING | buttons);
 }
 
 bool OpenForReading(RegKey& key, HKEY root) { return key.Open(root, kSubKey, false, false); }

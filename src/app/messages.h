@@ -1,5 +1,6 @@
-// Every text the start-up flow shows, and how it shows it.
+// Every text the converter shows, and the one helper that shows its boxes.
 #pragma once
+#include <windows.h>
 
 namespace messages {
 constexpr char kTitle[] = "ヴァクスファイルコンバーター";
@@ -13,4 +14,16 @@ constexpr char kNotSettingsFile[] =
     "指定されたファイルは,ヴァクス設定ファイルではないようです.\nヴァクス設定ファイルを指定してください.";
 constexpr char kNotSaved[] =
     "変換した設定を保存先フォルダに保存できませんでした.\n保存先フォルダに書き込めるか確認してください.";
+
+// The source file dialog's own boxes and its open-file dialog.
+constexpr char kWarningTitle[] = "警告";
+constexpr char kNoSourceEntered[] = "変換元ファイルが入力されていません.";
+constexpr char kSourceMissing[] = "入力された変換元ファイルが存在しません.";
+// One filter: description and pattern, each ended by a NUL, then one more NUL.
+constexpr char kAllFilesFilter[] = "すべてのファイル (*.*)\0*.*\0";
+
+// Shows a message box; every box of the program goes through here.
+inline int Show(HWND owner, const char* text, const char* title, UINT type) {
+    return MessageBoxA(owner, text, title, type);
+}
 }  // namespace messages

@@ -5,3 +5,6 @@
 #define IDI_APP_GROUP 102
 #define IDC_SOURCE_PATH 1002
 #define IDC_BROWSE 1000
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)  // controls that are never addressed
+#endif

@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "app/messages.h"
 #include "app/resource.h"
 #include "convert/convert_job.h"
 #include "platform/files.h"
@@ -17,7 +18,8 @@ constexpr int kTextLimit = 500;
 
 HWND DialogOf(const ConvertJob& job) { return static_cast<HWND>(job.dialogWindow); }
 
-void Warn(HWND owner, const char* text) { MessageBoxA(owner, text, "警告", 0); }
+// The dialog's own boxes: owned by it, plain (no icon), OK only.
+void Warn(HWND owner, const char* text) { messages::Show(owner, text, messages::kWarningTitle, MB_OK); }
 
 // The name ends in ".lnk", compared byte by byte in lower case only.
 bool IsShortcutName(const char* name) {
@@ -63,9 +65,9 @@ bool ConvertJob::AcceptSource() {
         UnquotePath(sourcePath.Data());
     }
     if (sourcePath.IsEmpty()) {
-        Warn(dialog, "変換元ファイルが入力されていません.");
+        Warn(dialog, messages::kNoSourceEntered);
     } else if (!FileExists(sourcePath.Text())) {
-        Warn(dialog, "入力された変換元ファイルが存在しません.");
+        Warn(dialog, messages::kSourceMissing);
     } else {
         EndDialog(dialog, IDOK);
     }
@@ -81,7 +83,7 @@ bool ConvertJob::BrowseSource() {
     std::memset(&ofn, 0, sizeof ofn);
     ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
     ofn.hwndOwner = dialog;
-    ofn.lpstrFilter = "すべてのファイル (*.*)\0*.*\0";
+    ofn.lpstrFilter = messages::kAllFilesFilter;
     ofn.lpstrFile = file;
     ofn.nMaxFile = kTextLimit;
     ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
