@@ -13,6 +13,7 @@
 #include <string>
 
 #include "e2e/converter_driver.h"
+#include "window_picture.h"
 
 namespace {
 int g_picture = 0;
@@ -22,7 +23,7 @@ void Report(const std::string& folder, HWND window, const e2e::Shown& shown) {
     Sleep(500);  // let it paint
     char name[32];
     std::snprintf(name, sizeof name, "%02d-%s.bmp", ++g_picture, shown.isDialog ? "dialog" : "message");
-    e2e::SaveWindowBitmap(window, folder + name);
+    SaveWindowBitmap(window, folder + name);
 
     if (shown.isDialog) {
         std::printf("[dialog] %s\n", shown.title.c_str());

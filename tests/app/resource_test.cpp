@@ -1,4 +1,5 @@
-// The compiled resources, read back item by item.
+// The compiled resources: the dialog template's style, font and control
+// ids; the icon; the program's version resource and manifest.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -9,138 +10,55 @@
 #include "version.h"
 
 namespace {
-// Reader over a resource's bytes.
-class Cursor {
-public:
-    explicit Cursor(const BYTE* p) : base_(p), p_(p) {}
-    WORD Word() { return Take<WORD>(); }
-    DWORD Dword() { return Take<DWORD>(); }
-    BYTE Byte() { return Take<BYTE>(); }
-    short Short() { return static_cast<short>(Word()); }
-    // A zero-terminated UTF-16 string.
+const WORD kJapanese = MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT);
+
+const BYTE* Resource(LPCSTR type, LPCSTR name) {
+    HRSRC found = FindResourceExA(nullptr, type, name, kJapanese);
+    return found ? static_cast<const BYTE*>(LockResource(LoadResource(nullptr, found))) : nullptr;
+}
+
+// Reads the words of a DLGTEMPLATEEX in order.
+struct Cursor {
+    const BYTE* base;
+    const BYTE* p;
+    WORD Word() { return p += 2, *reinterpret_cast<const WORD*>(p - 2); }
+    DWORD Dword() { return Word() | static_cast<DWORD>(Word()) << 16; }
     std::u16string String() {
         std::u16string s;
         for (WORD c; (c = Word()) != 0;) s += static_cast<char16_t>(c);
         return s;
     }
-    // A name or an ordinal: 0xFFFF then the ordinal, else a string.
-    std::u16string NameOrOrdinal(WORD* ordinal) {
-        WORD first = Word();
-        if (first == 0xFFFF) {
-            *ordinal = Word();
-            return u"";
-        }
-        *ordinal = 0;
-        p_ -= 2;
-        return String();
-    }
-    void AlignDword() {
-        while ((p_ - base_) % 4) ++p_;
-    }
-
-private:
-    template <typename T>
-    T Take() {
-        T v;
-        memcpy(&v, p_, sizeof v);
-        p_ += sizeof v;
-        return v;
-    }
-    const BYTE* base_;
-    const BYTE* p_;
+    void SkipNameOrOrdinal() { Word() == 0xFFFF ? (void)Word() : (void)(p -= 2, String()); }
+    void Align() { p += (4 - (p - base) % 4) % 4; }
 };
-
-const BYTE* Resource(LPCSTR type, LPCSTR name, WORD language, DWORD* size = nullptr) {
-    HRSRC found = FindResourceExA(nullptr, type, name, language);
-    if (!found) return nullptr;
-    if (size) *size = SizeofResource(nullptr, found);
-    return static_cast<const BYTE*>(LockResource(LoadResource(nullptr, found)));
-}
-
-const WORD kJapanese = MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT);
 }  // namespace
 
-TEST(Resources, DialogTemplateMatchesItemByItem) {
-    ASSERT_EQ(kJapanese, 1041);
-    const BYTE* data = Resource(RT_DIALOG, MAKEINTRESOURCEA(IDD_SOURCE_DIALOG), kJapanese);
+TEST(Resources, DialogStyleFontControlIdsAndIcon) {
+    const BYTE* data = Resource(RT_DIALOG, MAKEINTRESOURCEA(IDD_SOURCE_DIALOG));
     ASSERT_NE(data, nullptr);
-    Cursor c(data);
-    EXPECT_EQ(c.Word(), 1);       // dlgVer
-    EXPECT_EQ(c.Word(), 0xFFFF);  // signature of the extended form
-    EXPECT_EQ(c.Dword(), 0u);     // help id
+    Cursor c{data, data + 8};  // after the version, the signature and the help id
     EXPECT_EQ(c.Dword(), static_cast<DWORD>(WS_EX_ACCEPTFILES));
     EXPECT_EQ(c.Dword(), 0x90CA0AC0u);
-    ASSERT_EQ(c.Word(), 6);
-    EXPECT_EQ(c.Short(), 0);
-    EXPECT_EQ(c.Short(), 0);
-    EXPECT_EQ(c.Short(), 322);
-    EXPECT_EQ(c.Short(), 117);
-    WORD ordinal = 0;
-    EXPECT_EQ(c.NameOrOrdinal(&ordinal), u"");  // no menu
-    EXPECT_EQ(c.NameOrOrdinal(&ordinal), u"");  // default class
-    EXPECT_EQ(c.String(), u"ヴァクスファイルのコンバート");
-    EXPECT_EQ(c.Word(), 9);    // point size
-    EXPECT_EQ(c.Word(), 0);    // weight
-    EXPECT_EQ(c.Byte(), 0);    // italic
-    EXPECT_EQ(c.Byte(), 1);    // DEFAULT_CHARSET
+    const WORD items = c.Word();
+    c.p += 8;  // position and size
+    c.SkipNameOrOrdinal(), c.SkipNameOrOrdinal(), c.String();  // menu, class, caption
+    EXPECT_EQ(c.Word(), 9);
+    c.p += 4;  // weight, italic, charset
     EXPECT_EQ(c.String(), u"ＭＳ Ｐゴシック");
-
-    struct Item {
-        WORD classAtom;
-        int id;
-        std::u16string text;
-        short x, y, cx, cy;
-        DWORD style;
-    } items[] = {
-        {0x80, IDOK, u"変換(&V)", 209, 96, 50, 14, 0x50010001},
-        {0x80, IDCANCEL, u"ｷｬﾝｾﾙ(&C)", 265, 96, 50, 14, 0x50010000},
-        {0x80, -1, u" 変換元ファイル(&R) ", 7, 7, 308, 70, 0x50000007},
-        {0x82, -1, u"Version0.53以前のヴァクスの設定ファイル ( path.txt ) を指定してください。", 13, 23, 218, 8,
-         0x50020000},
-        {0x81, IDC_SOURCE_PATH, u"", 12, 40, 297, 14, 0x50810080},
-        {0x80, IDC_BROWSE, u"参照(&F)", 259, 58, 50, 14, 0x50010000},
-    };
-    for (const Item& want : items) {
-        c.AlignDword();
-        EXPECT_EQ(c.Dword(), 0u);  // help id
-        EXPECT_EQ(c.Dword(), 0u);  // extended style
-        EXPECT_EQ(c.Dword(), want.style);
-        EXPECT_EQ(c.Short(), want.x);
-        EXPECT_EQ(c.Short(), want.y);
-        EXPECT_EQ(c.Short(), want.cx);
-        EXPECT_EQ(c.Short(), want.cy);
-        EXPECT_EQ(static_cast<int>(c.Dword()), want.id);
-        WORD atom = 0;
-        EXPECT_EQ(c.NameOrOrdinal(&atom), u"");
-        EXPECT_EQ(atom, want.classAtom) << want.id;
-        WORD textOrdinal = 0;
-        EXPECT_TRUE(c.NameOrOrdinal(&textOrdinal) == want.text) << want.id;
-        EXPECT_EQ(c.Word(), 0);  // no creation data
+    std::vector<int> ids;
+    for (WORD i = 0; i < items; ++i) {
+        c.Align();
+        c.p += 20;  // help id, extended style, style, position and size
+        ids.push_back(static_cast<int>(c.Dword()));
+        c.SkipNameOrOrdinal(), c.SkipNameOrOrdinal();
+        c.p += c.Word();  // creation data
     }
-}
-
-TEST(Resources, IconOneSixteenColoursInGroupIcon102) {
-    DWORD size = 0;
-    const BYTE* group = Resource(RT_GROUP_ICON, MAKEINTRESOURCEA(IDI_APP_GROUP), kJapanese, &size);
+    EXPECT_EQ(ids, (std::vector<int>{IDOK, IDCANCEL, IDC_STATIC, IDC_STATIC, IDC_SOURCE_PATH, IDC_BROWSE}));
+    const BYTE* group = Resource(RT_GROUP_ICON, MAKEINTRESOURCEA(IDI_APP_GROUP));
     ASSERT_NE(group, nullptr);
-    Cursor g(group);
-    EXPECT_EQ(g.Word(), 0);
-    EXPECT_EQ(g.Word(), 1);  // icons
-    ASSERT_EQ(g.Word(), 1);  // one image
-    EXPECT_EQ(g.Byte(), 16);
-    EXPECT_EQ(g.Byte(), 16);
-    EXPECT_EQ(g.Byte(), 16);  // colours
-    g.Byte();
-    g.Word();
-    EXPECT_EQ(g.Word(), 4);  // bits per pixel
-    g.Dword();
-    EXPECT_EQ(g.Word(), 1);  // the image's id
-    const BYTE* image = Resource(RT_ICON, MAKEINTRESOURCEA(1), kJapanese);
-    ASSERT_NE(image, nullptr);
-    const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(image);
-    EXPECT_EQ(header->biWidth, 16);
-    EXPECT_EQ(header->biHeight, 32);  // image and mask
-    EXPECT_EQ(header->biBitCount, 4);
+    EXPECT_EQ(reinterpret_cast<const WORD*>(group)[2], 1) << "one image";
+    EXPECT_EQ(reinterpret_cast<const WORD*>(group)[9], 1) << "icon 1";
+    EXPECT_NE(Resource(RT_ICON, MAKEINTRESOURCEA(1)), nullptr);
 }
 
 namespace {

@@ -16,9 +16,12 @@ protected:
     }
     void TearDown() override { job.Teardown(); }
 
-    ConvertResult Convert(const std::string& legacy) {
+    void Prepare(const std::string& legacy) {
         WriteBytes(source, legacy);
         job.sourcePath.Assign(source.c_str());
+    }
+    ConvertResult Convert(const std::string& legacy) {
+        Prepare(legacy);
         return job.RunConversion();
     }
     std::string Ini() { return ReadBytes(dir.File("vaxu.ini")); }

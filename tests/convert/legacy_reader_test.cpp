@@ -1,3 +1,6 @@
+// The legacy reader, through a real file: each case is the file's bytes and
+// what was read, written compactly (settings that are not 0, then one
+// [name|path|folder|comment] per command, "~" for a field without storage).
 #include "convert/legacy_reader.h"
 
 #include <gtest/gtest.h>
@@ -10,197 +13,88 @@
 using test::Reading;
 
 namespace {
-// One line through the interpreter.
-struct Parsed {
-    LegacySettings settings;
-    CommandList commands;
-    explicit Parsed(const char* line) {
-        StrBuf b;
-        b.Assign(line);
-        ParseLegacyLine(b, settings, commands);
-    }
-    const CommandEntry& Only() const { return commands[0]; }
-};
+std::string Field(const StrBuf& b) { return b.HasStorage() ? std::string(b.Text()) : "~"; }
 
-std::string FieldOf(const StrBuf& b) { return b.HasStorage() ? std::string(b.Text()) : "<none>"; }
+std::string Describe(const Reading& r) {
+    const LegacySettings& s = r.settings;
+    std::string out;
+    const struct {
+        const char* name;
+        int value;
+    } numbers[] = {{"mod", s.hotKeyModifiers}, {"key", s.hotKeyCode},   {"tabs", s.tabCount},
+                   {"hist", s.historyMax},     {"tip", s.toolTip},      {"big", s.useBigChar},
+                   {"ime", s.imeCtrl},         {"w", s.windowWidth},    {"h", s.windowHeight},
+                   {"pos", s.savePosition}};
+    for (const auto& n : numbers)
+        if (n.value) out += std::string(n.name) + "=" + std::to_string(n.value) + " ";
+    if (s.currentDir.HasStorage()) out += "dir=" + Field(s.currentDir) + " ";
+    for (int i = 0; i < r.commands.Count(); ++i) {
+        const CommandEntry& e = r.commands[i];
+        out += "[" + Field(e.name) + "|" + Field(e.path) + "|" + Field(e.folder) + "|" + Field(e.comment) + "]";
+    }
+    return out;
+}
 }  // namespace
 
-TEST(LegacyReader, CommandLineWithBothBrackets) {
-    Parsed p("Editor  C:\\Tools\\edit.exe [CD:C:\\Work] [Comment:テキストエディタ]");
-    ASSERT_EQ(p.commands.Count(), 1);
-    EXPECT_EQ(FieldOf(p.Only().name), "Editor");
-    EXPECT_EQ(FieldOf(p.Only().path), "C:\\Tools\\edit.exe  ");
-    EXPECT_EQ(FieldOf(p.Only().folder), "C:\\Work");
-    EXPECT_EQ(FieldOf(p.Only().comment), "テキストエディタ");
-}
-
-TEST(LegacyReader, BracketCases) {
+TEST(LegacyReader, ReadsOptionsAndCommands) {
     struct Case {
-        const char* line;
-        const char* path;
-        const char* folder;
-        const char* comment;
+        std::string bytes, read;
     } cases[] = {
-        {"Tool C:\\t.exe [CD:]", "C:\\t.exe ", "", "<none>"},
-        {"Tool C:\\t.exe [CD:C:\\x", "C:\\t.exe ", "<none>", "<none>"},
-        {"Tool [CD:C:\\x] C:\\t.exe", " C:\\t.exe", "C:\\x", "<none>"},
-        {"Tool p [Comment:a] [CD:b]", "p  ", "b", "a"},
-        {"Tool p [Comment:  spaced  ]", "p ", "<none>", "spaced"},
-        {"Tool p [Comment:open", "p ", "<none>", "<none>"},
-        // "]" as the trail byte of a Japanese character does not close the bracket.
-        {"Tool p [CD:\x83\x5D] q", "p  q", "\x83\x5D", "<none>"},
+        {"Editor  C:\\Tools\\edit.exe [CD:C:\\Work] [Comment:テキストエディタ]",
+         "[Editor|C:\\Tools\\edit.exe  |C:\\Work|テキストエディタ]"},
+        {"Tool C:\\t.exe [CD:]", "[Tool|C:\\t.exe ||~]"},
+        {"Tool C:\\t.exe [CD:C:\\x", "[Tool|C:\\t.exe |~|~]"},
+        {"Tool [CD:C:\\x] C:\\t.exe", "[Tool| C:\\t.exe|C:\\x|~]"},
+        {"Tool p [Comment:a] [CD:b]", "[Tool|p  |b|a]"},
+        {"Tool p [Comment:  spaced  ]", "[Tool|p |~|spaced]"},
+        // "]" as the trail byte of a Japanese character does not close a bracket.
+        {"Tool p [CD:\x83\x5D] q", "[Tool|p  q|\x83\x5D|~]"},
+        {"Cmd p [CD:\x83", "[Cmd|p |~|~]"},
+        {"A p\x83\nB q [Comment:c\x83]\n", "[A|p\x83|~|~][B|q |~|~]"},
+        {std::string("Cmd C:\\a\0b.exe\n", 15), "[Cmd|C:\\ab.exe|~|~]"},
+        {"#HotKey 6 65", "mod=6 key=65 "},
+        {"#HotKey 12\t65", "mod=12 key=65 "},  // the two bytes before the key code are dropped
+        {"#HotKey", ""},
+        {"#HotKey -99999999999999999999 5", "mod=-2147483648 key=2147483647 "},  // saturated
+        {"#CurrentDir  C:\\Work dir \n#TabNum 3\n#HistoryMaxNum 20\n#ToolTip 1\n#UseBigChar 1\n#ImeCtrl 2\n"
+         "#Window  640\t480\n#SavePosition 1\n",
+         "tabs=3 hist=20 tip=1 big=1 ime=2 w=640 h=480 pos=1 dir=C:\\Work dir "},
+        {"#Window 300", "w=300 "},
+        {"#hotkey 1 65\n#Other x\nEditor\n", "[#hotkey|1 65|~|~][#Other|x|~|~]"},
+        {"  // note\r\n\r\n#HotKey 3 90\r\nRun C:\\a.exe //x\r\nWeb http://example.com/\nRun C:\\b.exe\r\n"
+         "Last C:\\last.exe",
+         "mod=3 key=90 [Run|C:\\a.exe //x|~|~][Web|http://example.com/|~|~][Run|C:\\b.exe|~|~][Last|C:\\last.exe|~|~]"},
+        {std::string(5000, '\r'), ""},
+        {"", ""},
     };
     for (const Case& c : cases) {
-        Parsed p(c.line);
-        ASSERT_EQ(p.commands.Count(), 1) << c.line;
-        EXPECT_EQ(FieldOf(p.Only().path), c.path) << c.line;
-        EXPECT_EQ(FieldOf(p.Only().folder), c.folder) << c.line;
-        EXPECT_EQ(FieldOf(p.Only().comment), c.comment) << c.line;
+        Reading r(c.bytes);
+        EXPECT_TRUE(r.ok);
+        EXPECT_EQ(Describe(r), c.read) << c.bytes;
     }
 }
 
-TEST(LegacyReader, HotKeyDropsTwoBytesBeforeTheKeyCode) {
-    EXPECT_EQ(Parsed("#HotKey 6 65").settings.hotKeyModifiers, 6);
-    EXPECT_EQ(Parsed("#HotKey 6 65").settings.hotKeyCode, 65);
-    EXPECT_EQ(Parsed("#HotKey 3\t112").settings.hotKeyCode, 112);
-    Parsed twelve("#HotKey 12 65");
-    EXPECT_EQ(twelve.settings.hotKeyModifiers, 12);
-    EXPECT_EQ(twelve.settings.hotKeyCode, 65);
-    Parsed none("#HotKey");
-    EXPECT_EQ(none.settings.hotKeyModifiers, 0);
-    EXPECT_EQ(none.settings.hotKeyCode, 0);
-    // Out-of-range numbers saturate instead of overflowing.
-    Parsed huge("#HotKey -99999999999999999999 5");
-    EXPECT_EQ(huge.settings.hotKeyModifiers, -2147483647 - 1);
-    EXPECT_EQ(huge.settings.hotKeyCode, 2147483647);  // "-9" dropped, the rest is huge
-    EXPECT_EQ(none.commands.Count(), 0);
-}
-
-TEST(LegacyReader, OptionLines) {
-    LegacySettings s;
-    CommandList commands;
-    const char* lines[] = {"#CurrentDir  C:\\Work dir ", "#TabNum 3",      "#HistoryMaxNum 20", "#ToolTip 1",
-                           "#UseBigChar 1",              "#ImeCtrl 2",     "#Window  640\t480", "#SavePosition 1"};
-    for (const char* line : lines) {
-        StrBuf b;
-        b.Assign(line);
-        ASSERT_TRUE(ParseLegacyLine(b, s, commands));
-    }
-    EXPECT_STREQ(s.currentDir.Text(), "C:\\Work dir");
-    EXPECT_EQ(s.tabCount, 3);
-    EXPECT_EQ(s.historyMax, 20);
-    EXPECT_EQ(s.toolTip, 1);
-    EXPECT_EQ(s.useBigChar, 1);
-    EXPECT_EQ(s.imeCtrl, 2);
-    EXPECT_EQ(s.windowWidth, 640);
-    EXPECT_EQ(s.windowHeight, 480);
-    EXPECT_EQ(s.savePosition, 1);
-    EXPECT_EQ(commands.Count(), 0);
-    Parsed shortWindow("#Window 300");
-    EXPECT_EQ(shortWindow.settings.windowWidth, 300);
-    EXPECT_EQ(shortWindow.settings.windowHeight, 0);
-}
-
-TEST(LegacyReader, KeywordsAreCaseSensitiveAndUnknownOnesAreCommands) {
-    Parsed lower("#hotkey 1 65");
-    ASSERT_EQ(lower.commands.Count(), 1);
-    EXPECT_EQ(FieldOf(lower.Only().name), "#hotkey");
-    EXPECT_EQ(FieldOf(lower.Only().path), "1 65");
-    EXPECT_EQ(lower.settings.hotKeyCode, 0);
-    EXPECT_EQ(Parsed("#Other x").commands.Count(), 1);
-    EXPECT_EQ(Parsed("Editor").commands.Count(), 0);
-}
-
-TEST(LegacyReader, WholeFileCommentsBlankLinesAndLineEnds) {
-    Reading r(
-        "  // note\r\n"
-        "\r\n"
-        "#HotKey 3 90\r\n"
-        "Run C:\\a.exe //x\r\n"
-        "Web http://example.com/\n"
-        "Run C:\\b.exe\r"
-        "\n"
-        "Last C:\\last.exe");  // no final LF
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.settings.hotKeyModifiers, 3);
-    EXPECT_EQ(r.settings.hotKeyCode, 90);
-    ASSERT_EQ(r.commands.Count(), 4);
-    EXPECT_EQ(FieldOf(r.commands[0].path), "C:\\a.exe //x");
-    EXPECT_EQ(FieldOf(r.commands[1].path), "http://example.com/");
-    EXPECT_EQ(FieldOf(r.commands[2].name), "Run");  // same name twice: two entries
-    EXPECT_EQ(FieldOf(r.commands[3].path), "C:\\last.exe");
-}
-
-TEST(LegacyReader, LastLineWithoutLineFeedAtEveryBlockBoundary) {
-    // Files of 1023, 1024 and 1025 bytes whose last line has no LF.
-    for (int size : {1023, 1024, 1025, 2048}) {
-        std::string head = "#HotKey 1 65\n";
-        std::string filler = "Fill " + std::string(size - head.size() - 5 - 10, 'x') + "\n";
-        std::string tail = "End C:\\e";  // grows to fill the size exactly
-        std::string bytes = head + filler + tail;
+TEST(LegacyReader, LongLinesAndLastLinesAtBlockBoundaries) {
+    for (int size : {1023, 1024, 1025, 2048}) {  // the last line has no LF
+        std::string bytes = "Fill " + std::string(size - 16, 'x') + "\nEnd C:\\e";
         bytes += std::string(size - bytes.size(), 'e');
-        ASSERT_EQ(static_cast<int>(bytes.size()), size);
-        Reading r(bytes);
-        ASSERT_TRUE(r.ok);
-        ASSERT_EQ(r.commands.Count(), 2) << size;
-        EXPECT_EQ(FieldOf(r.commands[1].name), "End") << size;
+        ASSERT_EQ(Reading(bytes).commands.Count(), 2) << size;
     }
-}
-
-TEST(LegacyReader, HostileBytesAreReadSafely) {
-    std::string nul("Cmd C:\\a\0b.exe\n", 15);
-    Reading withNul(nul);
-    ASSERT_EQ(withNul.commands.Count(), 1);
-    EXPECT_EQ(FieldOf(withNul.commands[0].path), "C:\\ab.exe");
-
-    Reading crs(std::string(5000, '\r'));
-    EXPECT_TRUE(crs.ok);
-    EXPECT_EQ(crs.commands.Count(), 0);
-
-    Reading lone("Cmd C:\\x\x83");
-    ASSERT_EQ(lone.commands.Count(), 1);
-    EXPECT_EQ(FieldOf(lone.commands[0].path), "C:\\x\x83");
-
-    Reading loneInBracket("Cmd p [CD:\x83");
-    ASSERT_EQ(loneInBracket.commands.Count(), 1);
-    EXPECT_EQ(FieldOf(loneInBracket.commands[0].folder), "<none>");
-
-    Reading empty("");
-    EXPECT_TRUE(empty.ok);
-    EXPECT_EQ(empty.commands.Count(), 0);
+    const std::string path(1 << 20, 'p');  // brackets far past 16-bit positions
+    EXPECT_EQ(Describe(Reading("Big " + path + " [CD:C:\\deep] [Comment:end]")),
+              "[Big|" + path + "  |C:\\deep|end]");
 }
 
 TEST(LegacyReader, EveryAllocationFailureIsReportedAndSafe) {
     std::string bytes = "#HotKey 3 90\n#Window 400 300\n";
-    for (int i = 0; i < 40; ++i)
-        bytes += "Cmd" + std::to_string(i) + " C:\\tools\\t" + std::to_string(i) + ".exe [CD:C:\\w] [Comment:メモ]\n";
-    test::TempDir dir;
-    std::string path = dir.File("path.txt");
-    test::WriteBytes(path, bytes);
-
-    long total = 0;
-    {
-        LegacySettings s;
-        CommandList c;
-        FileObj f;
-        ASSERT_TRUE(f.Open(path.c_str(), false, false));
-        test::AllocFailure count(0);
-        ASSERT_TRUE(ReadLegacySettings(f, s, c));
-        total = alloc_fault::Count();
-        ASSERT_EQ(c.Count(), 40);
-    }
-    ASSERT_GT(total, 100);
-    for (long k = 1; k <= total; ++k) {
-        LegacySettings s;
-        CommandList c;
-        FileObj f;
-        ASSERT_TRUE(f.Open(path.c_str(), false, false));
-        test::AllocFailure fail(k);
-        bool ok = ReadLegacySettings(f, s, c);
-        ASSERT_TRUE(alloc_fault::Injected());
-        EXPECT_FALSE(ok) << "allocation " << k << " failed unreported";
-        // Whatever was read completely is intact.
-        for (int i = 0; i < c.Count() - 1; ++i)
-            ASSERT_EQ(FieldOf(c[i].name), "Cmd" + std::to_string(i)) << "allocation " << k;
+    for (int i = 0; i < 40; ++i) bytes += "Cmd" + std::to_string(i) + " C:\\t" + std::to_string(i) + " [CD:w] [Comment:メモ]\n";
+    Reading counted(bytes, 0);
+    ASSERT_EQ(counted.commands.Count(), 40);
+    for (long k = 1; k <= counted.allocations; ++k) {
+        Reading r(bytes, k);
+        ASSERT_TRUE(r.injected);
+        EXPECT_FALSE(r.ok) << "allocation " << k << " failed unreported";
+        for (int i = 0; i + 1 < r.commands.Count(); ++i)  // what was read completely is intact
+            ASSERT_EQ(Field(r.commands[i].name), "Cmd" + std::to_string(i)) << k;
     }
 }

@@ -1,4 +1,6 @@
-// A legacy file's bytes read through the real reader and a real file.
+// A legacy file's bytes read through the real reader and a real file;
+// with failAt >= 0, allocation failAt of the reading fails (0: none, but
+// allocations are counted).
 #pragma once
 #include <string>
 
@@ -9,14 +11,19 @@ namespace test {
 struct Reading {
     LegacySettings settings;
     CommandList commands;
-    bool ok = false;
+    bool ok = false, injected = false;
+    long allocations = 0;
 
-    explicit Reading(const std::string& bytes) {
+    explicit Reading(const std::string& bytes, long failAt = -1) {
         TempDir dir;
-        std::string path = dir.File("path.txt");
-        WriteBytes(path, bytes);
+        WriteBytes(dir.File("path.txt"), bytes);
         FileObj file;
-        if (file.Open(path.c_str(), false, false)) ok = ReadLegacySettings(file, settings, commands);
+        if (!file.Open(dir.File("path.txt").c_str(), false, false)) return;
+        if (failAt >= 0) alloc_fault::Arm(failAt);
+        ok = ReadLegacySettings(file, settings, commands);
+        injected = alloc_fault::Injected();
+        allocations = alloc_fault::Count();
+        alloc_fault::Disarm();
     }
 };
 }  // namespace test

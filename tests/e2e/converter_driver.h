@@ -44,9 +44,6 @@ using ShownHook = std::function<void(HWND window, const Shown& shown)>;
 // Starts the converter in workingDir and answers in order.
 Outcome RunConverter(const std::string& workingDir, std::vector<Answer> answers, ShownHook onShown = nullptr);
 
-// Saves what the screen shows of a window as a 24-bit BMP file.
-bool SaveWindowBitmap(HWND window, const std::string& path);
-
 // The converter next to this test program.
 std::string ConverterPath();
 
