@@ -84,51 +84,49 @@ TEST_F(SourceDialog, OpensOnConvertShowingTheSourceAndWarnsOnRefusedEntries) {
     EXPECT_EQ(job.sourcePath.Text(), folder / "missing.txt") << "cancel keeps what the refused press read";
 }
 
-TEST_F(SourceDialog, AcceptsAFileAFolderOrAMatchingWildcardAsTyped) {
-    const std::string folderPath = folder.Path().substr(0, folder.Path().size() - 1);
+// Typed, then convert (or Enter in the edit), on a fresh dialog each.
+TEST_F(SourceDialog, AcceptsAnExistingEntryAsTypedOrQuotedAndEndsOnEscOrClose) {
     const std::string japanese = folder / "設定ソ.txt";
     ASSERT_TRUE(wintest::MakeFile(japanese, "#HotKey 1 65\r\n"));
+    const std::string path = folder / "path.txt";
     struct Case {
         std::string typed, source;
-        bool accepted;
+        INT_PTR end;
     } cases[] = {
-        {folder / "path.txt", folder / "path.txt", true},
-        {folderPath, folderPath, true},
-        {folder / "pa*.txt", folder / "pa*.txt", true},
+        {path, path, IDOK},
+        {folder.Path().substr(0, folder.Path().size() - 1), folder.Path().substr(0, folder.Path().size() - 1), IDOK},
+        {folder / "pa*.txt", folder / "pa*.txt", IDOK},
         // Explorer's "Copy as path" adds quotes; blanks alone are not trimmed.
-        {"\"" + japanese + "\"", japanese, true},
-        {" \"" + folder / "path.txt" + "\"\t", folder / "path.txt", true},
-        {"  " + folder / "path.txt", "  " + folder / "path.txt", false},
+        {"\"" + japanese + "\"", japanese, IDOK},
+        {" \"" + path + "\"\t", path, IDOK},
+        {"  " + path, "  " + path, IDCANCEL},
+        {"<Enter>", path, IDOK},
+        {"<Esc>", "", IDCANCEL},
+        {"<Close>", "", IDCANCEL},
     };
     for (const Case& c : cases) {
         job.sourcePath.Release();
         DialogDriver run;
-        run.Then([&c](HWND d) {
-            DialogDriver::SetEditText(d, c.typed);
-            DialogDriver::Press(d, IDOK);
+        run.Then([&c, path](HWND d) {
+            HWND edit = GetDlgItem(d, IDC_SOURCE_PATH);
+            if (c.typed == "<Enter>") {
+                DialogDriver::SetEditText(d, path);
+                SetFocus(edit);
+                PostMessageA(edit, WM_KEYDOWN, VK_RETURN, 0);
+            } else if (c.typed == "<Esc>") {
+                PostMessageA(edit, WM_KEYDOWN, VK_ESCAPE, 0);
+            } else if (c.typed == "<Close>") {
+                PostMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0);
+            } else {
+                DialogDriver::SetEditText(d, c.typed);
+                DialogDriver::Press(d, IDOK);
+            }
         });
         run.Then([](HWND d) { DialogDriver::Press(d, IDCANCEL); });
-        INT_PTR end = run.Run(SourceDialogProc);
-        EXPECT_EQ(end, c.accepted ? IDOK : IDCANCEL) << c.typed;
-        EXPECT_EQ(run.boxes.size(), c.accepted ? 0u : 1u) << c.typed;
-        if (!c.accepted && !run.boxes.empty()) EXPECT_EQ(run.boxes[0].text, kMissingWarning);
+        EXPECT_EQ(run.Run(SourceDialogProc), c.end) << c.typed;
+        EXPECT_EQ(run.boxes.size(), c.source.empty() || c.end == IDOK ? 0u : 1u) << c.typed;
         EXPECT_EQ(job.sourcePath.Text(), c.source);
     }
-}
-
-TEST_F(SourceDialog, EnterAndEscape) {
-    driver.Then([this](HWND d) {
-        DialogDriver::SetEditText(d, folder / "path.txt");
-        SetFocus(GetDlgItem(d, IDC_SOURCE_PATH));
-        PostMessageA(GetDlgItem(d, IDC_SOURCE_PATH), WM_KEYDOWN, VK_RETURN, 0);
-    });
-    EXPECT_EQ(Run(), IDOK);
-    DialogDriver esc;
-    esc.Then([](HWND d) { PostMessageA(GetDlgItem(d, IDC_SOURCE_PATH), WM_KEYDOWN, VK_ESCAPE, 0); });
-    EXPECT_EQ(esc.Run(SourceDialogProc), IDCANCEL);
-    DialogDriver close;
-    close.Then([](HWND d) { PostMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0); });
-    EXPECT_EQ(close.Run(SourceDialogProc), IDCANCEL);
 }
 
 TEST_F(SourceDialog, DropsPutTheFirstPathInTheEditAndNothingElse) {
