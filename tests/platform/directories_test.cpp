@@ -59,6 +59,7 @@ TEST(ListFiles, ListsUnderTheRootWithOneSeparator) {
     EXPECT_EQ(List(noSlash, false, true), std::vector<std::string>{root / "a.txt"}) << "no folders without recursion";
     EXPECT_EQ(List(root / "ソ", false, false), std::vector<std::string>{root / "ソ\\s.txt"});
     EXPECT_EQ(List(root.Path(), true, false, "d*").size(), 0u) << "the pattern applies at every level";
+    EXPECT_EQ(List(root / "ソ", true, true, "*.none").size(), 0u) << "a search that finds nothing is no failure";
     std::vector<std::string> all = List(root.Path(), true, true);
     std::sort(all.begin(), all.end());
     EXPECT_EQ(all, (std::vector<std::string>{root / "a.txt", root / "d", root / "d\\deep", root / "d\\deep\\g", root / "ソ",
