@@ -118,3 +118,16 @@ TEST(ProfileDifferential, OnePassFileMatchesTheProfileService) {
         }
     }
 }
+
+// The chosen rule for blanks around values: the file keeps those that end a
+// value (a leading run is dropped, as the service drops it), and
+// GetPrivateProfileStringA reads the value back without either.
+TEST(ProfileDifferential, BlanksAroundValuesAsWrittenAndAsReadBack) {
+    wintest::Folder dir;
+    const std::string own = OnePass({{"S", {{true, " \tC:\\s.exe  "}, {false, ""}, {false, ""}}}});
+    EXPECT_EQ(own, "[S]\r\nPATH=C:\\s.exe  \r\n");
+    wintest::MakeFile(dir / "own.txt", own);
+    char value[64] = {};
+    GetPrivateProfileStringA("S", "PATH", "", value, sizeof value, (dir / "own.txt").c_str());
+    EXPECT_STREQ(value, "C:\\s.exe");
+}
