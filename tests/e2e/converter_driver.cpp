@@ -37,6 +37,11 @@ BOOL CALLBACK CollectButtons(HWND child, LPARAM p) {
     return TRUE;
 }
 
+BOOL CALLBACK CollectLabels(HWND child, LPARAM p) {
+    reinterpret_cast<Shown*>(p)->labels.push_back(WindowText(child));
+    return TRUE;
+}
+
 Shown Read(HWND w) {
     Shown s;
     s.title = WindowText(w);
@@ -45,6 +50,7 @@ Shown Read(HWND w) {
     if (HWND edit = GetDlgItem(w, IDC_SOURCE_PATH)) {
         s.isDialog = true;
         s.text = WindowText(edit);
+        EnumChildWindows(w, CollectLabels, reinterpret_cast<LPARAM>(&s));
     } else {
         s.text = WindowText(GetDlgItem(w, 0xFFFF));
         EnumChildWindows(w, CollectButtons, reinterpret_cast<LPARAM>(&s));

@@ -26,6 +26,7 @@ struct Shown {
     std::string text;   // a box's message, or the dialog's path edit when it opened
     std::string title;
     std::vector<int> buttons;  // a box's button ids, in window order
+    std::vector<std::string> labels;  // the dialog's controls' texts, in window order
     bool topmost = false;      // MB_SYSTEMMODAL boxes stay on top
     bool warningIcon = false;
     HWND owner = nullptr;

@@ -122,6 +122,10 @@ protected:
                 EXPECT_TRUE(s.isDialog) << i;
                 EXPECT_EQ(s.title, "ヴァクスファイルのコンバート");
                 EXPECT_EQ(s.text, "") << "the dialog opens with an empty path";
+                EXPECT_EQ(s.labels, (std::vector<std::string>{"変換(&V)", "ｷｬﾝｾﾙ(&C)", " 変換元ファイル(&R) ",
+                                                              "Version0.53以前のヴァクスの設定ファイル ( path.txt ) "
+                                                              "を指定してください。",
+                                                              "", "参照(&F)"}));
                 continue;
             }
             const bool question = expected[i] == kNoFolder || expected[i] == kRunning;
