@@ -5,29 +5,20 @@
 
 #include <string>
 
-#include "convert/convert_job.h"
+#include "convert/conversion_test.h"
 #include "platform/win_support.h"
-#include "test_support.h"
 
 namespace {
 const char kOldIni[] = "[VAXU]\r\nTheme=dark\r\n";
 const char kOldCmd[] = "[Old]\r\nPATH=C:\\old.exe\r\n";
 
-class ConversionFaults : public ::testing::Test {
+class ConversionFaults : public test::ConversionTest {
 protected:
-    void SetUp() override {
-        job.Init();
-        job.installFolder.Assign(inst.Path().c_str());
-    }
-    void TearDown() override { job.Teardown(); }
     void Prepare() {
-        wintest::MakeFile(legacy / "path.txt", "#HotKey 3 90\r\nMail C:\\mail.exe\r\n");
-        wintest::MakeFile(inst / "vaxu.ini", kOldIni);
-        wintest::MakeFile(inst / "vaxu_cmd.txt", kOldCmd);
-        job.sourcePath.Assign((legacy / "path.txt").c_str());
+        test::WriteBytes(dir.File("vaxu.ini"), kOldIni);
+        test::WriteBytes(dir.File("vaxu_cmd.txt"), kOldCmd);
+        ConversionTest::Prepare("#HotKey 3 90\r\nMail C:\\mail.exe\r\n");
     }
-    wintest::Folder inst, legacy;
-    ConvertJob job;
 };
 }  // namespace
 
@@ -37,21 +28,21 @@ TEST_F(ConversionFaults, FilesHeldByAnotherProgram) {
         DWORD share;
         ConvertResult result;
     } cases[] = {
-        {legacy / "path.txt", 0, ConvertResult::NotSettingsFile},
-        {inst / "vaxu.ini", 0, ConvertResult::NotSaved},
-        {inst / "vaxu_cmd.txt", FILE_SHARE_READ, ConvertResult::NotSaved},  // readable, not replaceable
-        {inst / "vaxu_cmd.txt.bak", 0, ConvertResult::NotSaved},
+        {source, 0, ConvertResult::NotSettingsFile},
+        {dir.File("vaxu.ini"), 0, ConvertResult::NotSaved},
+        {dir.File("vaxu_cmd.txt"), FILE_SHARE_READ, ConvertResult::NotSaved},  // readable, not replaceable
+        {dir.File("vaxu_cmd.txt.bak"), 0, ConvertResult::NotSaved},
     };
-    wintest::MakeFile(inst / "vaxu_cmd.txt.bak", "older backup");
+    wintest::MakeFile(dir.File("vaxu_cmd.txt.bak"), "older backup");
     for (const Case& c : cases) {
         Prepare();
         HANDLE h = CreateFileA(c.held.c_str(), GENERIC_READ, c.share, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(h, INVALID_HANDLE_VALUE);
         EXPECT_EQ(job.RunConversion(), c.result) << c.held;
         CloseHandle(h);
-        EXPECT_EQ(test::ReadBytes(inst / "vaxu.ini"), kOldIni) << c.held;
-        EXPECT_EQ(test::ReadBytes(inst / "vaxu_cmd.txt"), kOldCmd) << c.held;
-        EXPECT_EQ(wintest::NamesIn(inst.Path()).size(), 3u) << "no temporary file left";
+        EXPECT_EQ(test::ReadBytes(dir.File("vaxu.ini")), kOldIni) << c.held;
+        EXPECT_EQ(test::ReadBytes(dir.File("vaxu_cmd.txt")), kOldCmd) << c.held;
+        EXPECT_EQ(wintest::NamesIn(dir.Path()).size(), 3u) << "no temporary file left";
     }
 }
 
@@ -60,11 +51,11 @@ TEST_F(ConversionFaults, FilesHeldByAnotherProgram) {
 TEST_F(ConversionFaults, ReadOnlyFilesGiveATruthfulResult) {
     for (const char* f : {"vaxu.ini", "vaxu_cmd.txt"}) {
         Prepare();
-        SetFileAttributesA((inst / f).c_str(), FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesA(dir.File(f).c_str(), FILE_ATTRIBUTE_READONLY);
         ConvertResult r = job.RunConversion();
-        const bool converted = test::ReadBytes(inst / "vaxu_cmd.txt") == "[Mail]\r\nPATH=C:\\mail.exe\r\n";
+        const bool converted = test::ReadBytes(dir.File("vaxu_cmd.txt")) == "[Mail]\r\nPATH=C:\\mail.exe\r\n";
         EXPECT_EQ(r == ConvertResult::Converted, converted) << f;
-        if (!converted) EXPECT_EQ(test::ReadBytes(inst / "vaxu_cmd.txt"), kOldCmd) << f;
-        SetFileAttributesA((inst / f).c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!converted) EXPECT_EQ(test::ReadBytes(dir.File("vaxu_cmd.txt")), kOldCmd) << f;
+        SetFileAttributesA(dir.File(f).c_str(), FILE_ATTRIBUTE_NORMAL);
     }
 }
