@@ -53,6 +53,12 @@ bool MakeFolder(const std::string& path) {
 #endif
 }
 
+StrBuf Buf(const std::string& text) {
+    StrBuf b;
+    b.Assign(text.c_str());
+    return b;
+}
+
 bool Exists(const std::string& path) {
     std::error_code ec;
     return fs::exists(path, ec);

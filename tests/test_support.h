@@ -1,9 +1,11 @@
 // Helpers shared by the tests: temporary folders, whole-file I/O, and
-// forcing allocation failures.
+// forcing allocation failures. Paths are narrow strings, so on Windows a
+// Japanese name takes the ANSI code page, as the product's own calls do.
 #pragma once
 #include <string>
 
 #include "text/memory.h"
+#include "text/strbuf.h"
 
 namespace test {
 
@@ -15,17 +17,19 @@ public:
     // The folder's path, with a trailing separator, in the native form.
     const std::string& Path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + name; }
+    std::string operator/(const std::string& name) const { return path_ + name; }
 
 private:
     std::string path_;
 };
 
-bool WriteBytes(const std::string& path, const std::string& bytes);
+bool WriteBytes(const std::string& path, const std::string& bytes = "x");
 // The file's bytes; "<missing>" when it cannot be opened.
 std::string ReadBytes(const std::string& path);
 bool Exists(const std::string& path);
-// A folder whose name is in the ANSI code page on Windows.
 bool MakeFolder(const std::string& path);
+// A buffer holding text.
+StrBuf Buf(const std::string& text);
 
 // Makes the k-th allocation fail while in scope.
 class AllocFailure {

@@ -6,32 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "convert/command_rows.h"
 #include "test_support.h"
 
 namespace {
+using test::Row;
 const char* const kNone = nullptr;  // a field without storage
-
-struct Row {
-    const char* name;
-    const char* path;
-    const char* folder;
-    const char* comment;
-};
-
-std::string Build(const std::vector<Row>& rows) {
-    CommandList list;
-    for (const Row& r : rows) {
-        CommandEntry e;
-        e.name.Assign(r.name);
-        e.path.Assign(r.path);  // Assign(null) leaves the field without storage
-        e.folder.Assign(r.folder);
-        e.comment.Assign(r.comment);
-        list.PushBack(e);
-    }
-    CommandFileText text;
-    EXPECT_TRUE(text.Build(list));
-    return std::string(text.Data() ? text.Data() : "", text.Size());
-}
 }  // namespace
 
 TEST(CommandFile, FollowsTheProfileServiceRules) {
@@ -65,7 +45,7 @@ TEST(CommandFile, FollowsTheProfileServiceRules) {
          {{"ソ表ー", "C:\\ソ\\", kNone, ";x=[y]"}, {"x]y", "=", kNone, kNone}},
          "[ソ表ー]\r\nPATH=C:\\ソ\\\r\nCOMMENT=;x=[y]\r\n[x]y]\r\nPATH==\r\n"},
     };
-    for (const Case& c : cases) EXPECT_EQ(Build(c.rows), c.bytes) << c.rule;
+    for (const Case& c : cases) EXPECT_EQ(test::BuildCommandFile(c.rows), c.bytes) << c.rule;
 }
 
 // Enough names of different lengths to share hash slots: each is its own section.
@@ -76,19 +56,5 @@ TEST(CommandFile, ManyNamesStayApartAndInOrder) {
     for (int i = 0; i < 3000; ++i) names.push_back("N" + std::to_string(i % 1000));
     for (int i = 0; i < 3000; ++i) rows.push_back({names[i].c_str(), i < 1000 ? "x" : "y", kNone, kNone});
     for (int i = 0; i < 1000; ++i) expected += "[N" + std::to_string(i) + "]\r\nPATH=y\r\n";
-    EXPECT_EQ(Build(rows), expected);
-}
-
-TEST(CommandFile, EveryAllocationFailureGivesFalseAndNoText) {
-    CommandList list;
-    CommandEntry e;
-    e.name.Assign("A");
-    e.path.Assign("p");
-    list.PushBack(e);
-    CommandFileText text;
-    for (long k = 1; k <= 3; ++k) {
-        test::AllocFailure fail(k);
-        EXPECT_FALSE(text.Build(list)) << k;
-        EXPECT_EQ(text.Size(), 0u) << k;
-    }
+    EXPECT_EQ(test::BuildCommandFile(rows), expected);
 }

@@ -52,12 +52,16 @@ TEST_F(Conversion, WritesBothFilesAndBacksUpTheOldCommandFile) {
 }
 
 TEST_F(Conversion, RefusesFilesWithoutAUsableHotKeyAndWritesNothing) {
-    for (const char* legacy : {"", "#HotKey 0 0\nTool C:\\t.exe\n", "Mail C:\\m.exe\n"}) {
+    for (const std::string& legacy : {std::string(), std::string("#HotKey\n#HotKey x y\n"), std::string(70000, '\r'),
+                                      std::string("#HotKey 0 0\nTool C:\\t.exe\n"), std::string("Mail C:\\m.exe\n")}) {
         EXPECT_EQ(Convert(legacy), ConvertResult::NotSettingsFile) << legacy;
         EXPECT_TRUE(job.sourcePath.IsEmpty());
         EXPECT_EQ(Ini(), kMissing);
     }
     EXPECT_EQ(job.commands.Count(), 1) << "the commands read stay until the next run";
+    // 2147483647 sets bits 0, 1 and 2; the key code is read after two dropped bytes.
+    ASSERT_EQ(Convert("#HotKey 99999999999 5\n"), ConvertResult::Converted);
+    EXPECT_EQ(Ini().substr(0, 49), "[HotKey]\r\nALT=1\r\nShift=1\r\nCtrl=1\r\nKey=999999999\r\n");
     EXPECT_EQ(Convert("#HotKey 0 65\n"), ConvertResult::Converted);
     EXPECT_EQ(Convert("#HotKey 2 0\n"), ConvertResult::Converted);
     job.sourcePath.Assign(legacyDir.File("missing.txt").c_str());
@@ -110,5 +114,33 @@ TEST_F(Conversion, AFailureAtAnyStepLeavesBothFilesAsTheyWere) {
         }
         EXPECT_EQ(k, existed ? 18 : 16) << "each vaxu.ini key and each file step was tried";
         EXPECT_EQ(Cmd(), kExampleCmd);
+    }
+}
+
+// Every allocation of a realistic conversion made to fail in turn: the run
+// reports it, and the launcher's files are either both new or as they were.
+TEST_F(Conversion, AnAllocationFailureAnywhereLeavesBothFilesAsTheyWere) {
+    std::string legacy = "// settings\r\n#HotKey 6 86\r\n#HistoryMaxNum 20\r\n#Window 480 320\r\n";
+    for (int i = 0; i < 25; ++i)
+        legacy += "コマンド" + std::to_string(i) + " C:\\Program Files\\tool" + std::to_string(i) +
+                  ".exe [CD:C:\\作業] [Comment:説明" + std::to_string(i) + "]\r\n";
+    ASSERT_EQ(Convert(legacy), ConvertResult::Converted);  // the command list keeps its storage from here on
+    const std::string converted = Cmd();
+    PutOldFiles();
+    long total;
+    {
+        test::AllocFailure count(0);
+        ASSERT_EQ(job.RunConversion(), ConvertResult::Converted);
+        total = alloc_fault::Count();
+    }
+    for (long k = 1; k <= total; ++k) {
+        PutOldFiles();
+        Prepare(legacy);
+        test::AllocFailure fail(k);
+        ConvertResult r = job.RunConversion();
+        ASSERT_TRUE(alloc_fault::Injected());
+        EXPECT_NE(r, ConvertResult::NotSettingsFile) << "memory exhaustion is no verdict on the file, " << k;
+        EXPECT_EQ(Cmd(), r == ConvertResult::Converted ? converted : kOldCmd) << k;
+        EXPECT_TRUE(r == ConvertResult::Converted || (Ini() == kOldIni && job.sourcePath.IsEmpty())) << k;
     }
 }

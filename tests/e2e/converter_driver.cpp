@@ -1,72 +1,31 @@
 #include "e2e/converter_driver.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 
 #include "app/resource.h"
-#include "platform/win_support.h"
 
 namespace e2e {
-using wintest::ClassName;
-using wintest::WindowText;
-
 namespace {
 constexpr DWORD kTimeoutMs = 60000;
-std::atomic<int> g_destroyMessages{0};
-
-struct Search {
-    DWORD pid;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectTopLevel(HWND w, LPARAM p) {
-    auto* s = reinterpret_cast<Search*>(p);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(w, &pid);
-    if (pid == s->pid && IsWindowVisible(w) && ClassName(w) == "#32770") s->found.push_back(w);
-    return TRUE;
-}
-
-BOOL CALLBACK CollectButtons(HWND child, LPARAM p) {
-    auto* shown = reinterpret_cast<Shown*>(p);
-    if (ClassName(child) == "Button" || ClassName(child) == "BUTTON") shown->buttons.push_back(GetDlgCtrlID(child));
-    // The icon static of a box (SS_ICON) carries the warning icon.
-    if (ClassName(child) == "Static" && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
-        shown->warningIcon = SendMessageA(child, STM_GETICON, 0, 0) != 0;
-    return TRUE;
-}
-
-BOOL CALLBACK CollectLabels(HWND child, LPARAM p) {
-    reinterpret_cast<Shown*>(p)->labels.push_back(WindowText(child));
-    return TRUE;
-}
-
-Shown Read(HWND w) {
-    Shown s;
-    s.title = WindowText(w);
-    s.topmost = (GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
-    s.owner = GetWindow(w, GW_OWNER);
-    if (HWND edit = GetDlgItem(w, IDC_SOURCE_PATH)) {
-        s.isDialog = true;
-        s.text = WindowText(edit);
-        EnumChildWindows(w, CollectLabels, reinterpret_cast<LPARAM>(&s));
-    } else {
-        s.text = WindowText(GetDlgItem(w, 0xFFFF));
-        EnumChildWindows(w, CollectButtons, reinterpret_cast<LPARAM>(&s));
-    }
-    return s;
-}
+constexpr char kLauncherClass[] = "VAXU_APP_WND_CLASS";
+int g_destroyMessages = 0;
+bool g_hung = false;
 
 void Give(HWND w, const Shown& shown, const Answer& a) {
-    if (shown.isDialog && a.kind == Answer::TypeAndConvert) {
-        SetDlgItemTextA(w, IDC_SOURCE_PATH, a.path.c_str());
-        PostMessageA(w, WM_COMMAND, IDOK, 0);
-    } else if (shown.isDialog) {
-        PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
-    } else {
-        PostMessageA(w, WM_COMMAND, a.button, 0);
-    }
+    if (shown.isDialog && a.kind == Answer::TypeAndConvert) SetDlgItemTextA(w, IDC_SOURCE_PATH, a.path.c_str());
+    const int command = !shown.isDialog ? a.button : a.kind == Answer::TypeAndConvert ? IDOK : IDCANCEL;
+    PostMessageA(w, WM_COMMAND, command, 0);
+}
+
+// Waits up to 30 ms for the process to end, handling messages sent to this
+// thread's windows meanwhile.
+bool StillRunning(HANDLE process) {
+    if (g_hung) return WaitForSingleObject(process, 30) == WAIT_TIMEOUT;
+    DWORD woke = MsgWaitForMultipleObjects(1, &process, FALSE, 30, QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    return woke != WAIT_OBJECT_0;
 }
 
 LRESULT CALLBACK LauncherProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
@@ -93,31 +52,25 @@ Outcome RunConverter(const std::string& workingDir, std::vector<Answer> answers,
         return out;
     std::vector<HWND> answered;
     size_t next = 0;
-    DWORD start = GetTickCount();
-    while (WaitForSingleObject(pi.hProcess, 30) == WAIT_TIMEOUT) {
-        if (GetTickCount() - start > kTimeoutMs) {
-            out.timedOut = true;
+    const DWORD start = GetTickCount();
+    while (StillRunning(pi.hProcess)) {
+        if (GetTickCount() - start > kTimeoutMs || out.unexpectedWindow) {
+            out.timedOut = !out.unexpectedWindow;
             TerminateProcess(pi.hProcess, 998);
             break;
         }
-        Search search{pi.dwProcessId, {}};
-        EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&search));
         // Handles of closed windows may come back for new ones.
         answered.erase(std::remove_if(answered.begin(), answered.end(), [](HWND w) { return !IsWindow(w); }),
                        answered.end());
-        for (HWND w : search.found) {
+        for (HWND w : wintest::DialogWindows(pi.dwProcessId)) {
             if (std::find(answered.begin(), answered.end(), w) != answered.end()) continue;
             Sleep(50);  // let the window finish opening
-            Shown shown = Read(w);
-            out.shown.push_back(shown);
+            out.shown.push_back(wintest::ReadShown(w));
             answered.push_back(w);
-            if (onShown) onShown(w, shown);
-            if (next >= answers.size()) {
-                out.unexpectedWindow = true;
-                TerminateProcess(pi.hProcess, 997);
-                break;
-            }
-            Give(w, shown, answers[next++]);
+            if (onShown) onShown(w, out.shown.back());
+            out.unexpectedWindow = next >= answers.size();
+            if (out.unexpectedWindow) break;
+            Give(w, out.shown.back(), answers[next++]);
         }
     }
     WaitForSingleObject(pi.hProcess, INFINITE);
@@ -127,43 +80,25 @@ Outcome RunConverter(const std::string& workingDir, std::vector<Answer> answers,
     return out;
 }
 
-FakeLauncher::FakeLauncher(bool hung) : hung_(hung) {
+FakeLauncher::FakeLauncher(bool hung) {
     g_destroyMessages = 0;
-    ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    release_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    thread_ = CreateThread(nullptr, 0, Thread, this, 0, &threadId_);
-    WaitForSingleObject(ready_, 10000);
-}
-
-FakeLauncher::~FakeLauncher() {
-    SetEvent(release_);
-    PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
-    WaitForSingleObject(thread_, 10000);
-    CloseHandle(thread_);
-    CloseHandle(ready_);
-    CloseHandle(release_);
-}
-
-int FakeLauncher::DestroyMessages() const { return g_destroyMessages; }
-
-DWORD WINAPI FakeLauncher::Thread(LPVOID self) {
-    auto* me = static_cast<FakeLauncher*>(self);
+    g_hung = hung;
     WNDCLASSA wc = {};
     wc.lpfnWndProc = LauncherProc;
     wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "VAXU_APP_WND_CLASS";
+    wc.lpszClassName = kLauncherClass;
     RegisterClassA(&wc);
-    HWND w = CreateWindowA("VAXU_APP_WND_CLASS", "VAXU", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr,
-                           wc.hInstance, nullptr);
-    MSG msg;
-    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);  // make the queue before saying ready
-    SetEvent(me->ready_);
-    if (me->hung_) WaitForSingleObject(me->release_, INFINITE);
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
-    // Really destroy it now, without counting.
-    SetWindowLongPtrA(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DefWindowProcA));
-    DestroyWindow(w);
-    UnregisterClassA("VAXU_APP_WND_CLASS", wc.hInstance);
-    return 0;
+    window_ = CreateWindowA(kLauncherClass, "VAXU", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, wc.hInstance,
+                            nullptr);
 }
+
+FakeLauncher::~FakeLauncher() {
+    g_hung = false;
+    // Really destroy it now, without counting.
+    SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DefWindowProcA));
+    DestroyWindow(window_);
+    UnregisterClassA(kLauncherClass, GetModuleHandleA(nullptr));
+}
+
+int FakeLauncher::DestroyMessages() const { return g_destroyMessages; }
 }  // namespace e2e

@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/win_support.h"
+
 namespace e2e {
+using wintest::Shown;
 
 struct Answer {
     enum Kind { Press, TypeAndConvert, CancelDialog } kind;
@@ -18,18 +21,6 @@ struct Answer {
     static Answer Button(int id) { return {Press, id, ""}; }
     static Answer Type(const std::string& p) { return {TypeAndConvert, 0, p}; }
     static Answer Cancel() { return {CancelDialog, 0, ""}; }
-};
-
-// One window the converter showed, as read off the live window.
-struct Shown {
-    bool isDialog = false;
-    std::string text;   // a box's message, or the dialog's path edit when it opened
-    std::string title;
-    std::vector<int> buttons;  // a box's button ids, in window order
-    std::vector<std::string> labels;  // the dialog's controls' texts, in window order
-    bool topmost = false;      // MB_SYSTEMMODAL boxes stay on top
-    bool warningIcon = false;
-    HWND owner = nullptr;
 };
 
 struct Outcome {
@@ -42,15 +33,17 @@ struct Outcome {
 // Called for each window before it is answered.
 using ShownHook = std::function<void(HWND window, const Shown& shown)>;
 
-// Starts the converter in workingDir and answers in order.
+// Starts the converter in workingDir and answers in order. Meanwhile this
+// thread handles the messages sent to its windows, unless a FakeLauncher
+// made it hang.
 Outcome RunConverter(const std::string& workingDir, std::vector<Answer> answers, ShownHook onShown = nullptr);
 
 // The converter next to this test program.
 std::string ConverterPath();
 
-// A window of the launcher's class, owned by a thread of this process,
-// that counts the WM_DESTROY messages it receives. A hung one stops
-// pumping messages until it is destroyed.
+// A window of the launcher's class on this thread that counts the
+// WM_DESTROY messages it receives. A hung one's thread stops handling
+// messages while the converter runs.
 class FakeLauncher {
 public:
     explicit FakeLauncher(bool hung = false);
@@ -58,12 +51,7 @@ public:
     int DestroyMessages() const;
 
 private:
-    static DWORD WINAPI Thread(LPVOID self);
-    HANDLE thread_ = nullptr;
-    HANDLE ready_ = nullptr;
-    HANDLE release_ = nullptr;
-    DWORD threadId_ = 0;
-    bool hung_ = false;
+    HWND window_ = nullptr;
 };
 
 }  // namespace e2e

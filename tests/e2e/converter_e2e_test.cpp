@@ -58,8 +58,8 @@ class Converter : public ::testing::Test {
 protected:
     void SetUp() override {
         ClearKeys();
-        wintest::MakeDir(old);
-        wintest::MakeFile(old + "path.txt", kLegacy);
+        test::MakeFolder(old);
+        test::WriteBytes(old + "path.txt", kLegacy);
     }
     void TearDown() override {
         ClearKeys();
@@ -86,17 +86,16 @@ protected:
     }
     void ApplyRegistry() {
         if (pending.empty()) return;
-        wintest::MakeFile(base / "setup.reg", "REGEDIT4\r\n\r\n" + pending);
+        test::WriteBytes(base / "setup.reg", "REGEDIT4\r\n\r\n" + pending);
         pending.clear();
         RunProgram("C:\\windows\\syswow64\\regedit.exe /s \"" + base / "setup.reg" + "\"");
     }
     // Number of values in the key as a 32-bit program sees it, -1 when missing.
     static int ValueCount(HKEY root) {
         HKEY h;
-        if (RegOpenKeyExA(root, "SoftWare\\VAXU\\", 0, KEY_READ | KEY_WOW64_32KEY, &h) != ERROR_SUCCESS) return -1;
         DWORD values = 0;
-        RegQueryInfoKeyA(h, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
-                         nullptr);
+        if (RegOpenKeyExA(root, "SoftWare\\VAXU\\", 0, KEY_READ | KEY_WOW64_32KEY, &h) != ERROR_SUCCESS) return -1;
+        RegQueryInfoKeyA(h, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr, nullptr);
         RegCloseKey(h);
         return static_cast<int>(values);
     }
@@ -144,7 +143,7 @@ protected:
     }
 
     std::string pending;
-    wintest::Folder base;
+    test::TempDir base;
     std::string inst = base / "inst\\", old = base / "old\\";
 };
 }  // namespace
@@ -217,8 +216,8 @@ TEST_F(Converter, RunningLauncherIsClosedOnlyWithConsentAndAHungOneIsNotWaitedFo
 
 TEST_F(Converter, AFailedDetectedFileIsOfferedOnceThenAQuotedPathIsTaken) {
     Install();
-    wintest::MakeFile(old + "path.txt", "no hot key here\r\n");
-    wintest::MakeFile(base / "設定ソ.txt", kLegacy);
+    test::WriteBytes(old + "path.txt", "no hot key here\r\n");
+    test::WriteBytes(base / "設定ソ.txt", kLegacy);
     // Pasted as Explorer's "Copy as path" gives it: in double quotes.
     Run({Answer::Button(IDOK), Answer::Button(IDOK), Answer::Type("\"" + base / "設定ソ.txt" + "\""),
          Answer::Button(IDOK)},
@@ -235,12 +234,12 @@ TEST_F(Converter, CancellingTheDialogEndsWithoutWriting) {
 TEST_F(Converter, FolderIsJoinedWithoutASeparatorAndTheCurrentDirectoryIsSearched) {
     Install(HKEY_LOCAL_MACHINE, false);
     Set(HKEY_CURRENT_USER, "Folder", Str(base / "old"));  // names <base>oldpath.txt
-    wintest::MakeFile(base / "oldpath.txt", kLegacy);
+    test::WriteBytes(base / "oldpath.txt", kLegacy);
     Run({Answer::Button(IDOK), Answer::Button(IDOK)}, {kFound, kCompleted});
 
     ClearKey(HKEY_CURRENT_USER);  // no "Folder": path.txt in the current directory
     DeleteFileA((base / "oldpath.txt").c_str());
-    wintest::MakeFile(base / "path.txt", kLegacy);
+    test::WriteBytes(base / "path.txt", kLegacy);
     Run({Answer::Button(IDOK), Answer::Button(IDOK)}, {kFound, kCompleted});
     ExpectConverted(inst);
 }
@@ -269,9 +268,9 @@ TEST_F(Converter, AllUsersInstallsTidyTheOldPerUserShortcuts) {
         Install(c.root);
         if (c.allUsers != 2) Set(c.root, "AllUsers", "dword:0000000" + std::to_string(c.allUsers));
         if (c.multiUser != 2) Set(c.root, "MultiUser", "dword:0000000" + std::to_string(c.multiUser));
-        wintest::MakeDir(programs);
-        wintest::MakeFile(programs + "ヴァクス.lnk");
-        wintest::MakeFile(startup);
+        test::MakeFolder(programs);
+        test::WriteBytes(programs + "ヴァクス.lnk");
+        test::WriteBytes(startup);
         Run({Answer::Button(IDOK), Answer::Button(IDOK)}, {kFound, kCompleted});
         ExpectConverted(c.folder);
         EXPECT_EQ(wintest::IsDir(programs), !c.removes);
@@ -284,7 +283,7 @@ TEST_F(Converter, AllUsersInstallsTidyTheOldPerUserShortcuts) {
 
 TEST_F(Converter, NewFilesThatCannotBeWrittenAreReportedNotCompleted) {
     Install();
-    wintest::MakeFile(base / "afile");
+    test::WriteBytes(base / "afile");
     Set(HKEY_LOCAL_MACHINE, "InstFolder", Str(base / "afile\\sub\\"));
     Run({Answer::Button(IDOK), Answer::Button(IDOK), Answer::Cancel()}, {kFound, kNotSaved, kDialog});
 }

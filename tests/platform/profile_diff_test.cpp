@@ -5,26 +5,23 @@
 // Names have no blanks at either end (path.txt gives none): Wine trims them
 // when it writes a key but not when it removes one.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "convert/command_file.h"
-#include "platform/win_support.h"
+#include "convert/command_rows.h"
 #include "test_support.h"
 
 namespace {
 const char* const kKeys[] = {"PATH", "FOLDER", "COMMENT"};
 
-struct Field {
-    bool stored;
-    std::string text;
-};
+// One generated command; a field is stored unless null.
 struct Command {
-    std::string name;
-    Field fields[3];
+    std::string name, fields[3];
+    bool null[3];
 };
 
 // Names from a small alphabet: ASCII case variants, duplicates, INI
@@ -40,46 +37,27 @@ std::vector<Command> Generate(unsigned seed, bool trailingBlanks) {
             c.name.clear();
             for (int n = 1 + pick(3); n > 0; --n) c.name += nameParts[pick(15)];
         } while (c.name.front() == ' ' || c.name.back() == ' ' || c.name.front() == '[');
-        for (Field& f : c.fields) {
-            f.stored = pick(5) != 0;
-            for (int n = pick(4); f.stored && n > 0; --n) f.text += valueParts[pick(11)];
-            while (!trailingBlanks && !f.text.empty() && (f.text.back() == ' ' || f.text.back() == '\t'))
-                f.text.pop_back();
+        for (int k = 0; k < 3; ++k) {
+            c.null[k] = pick(5) == 0;
+            for (int n = c.null[k] ? 0 : pick(4); n > 0; --n) c.fields[k] += valueParts[pick(11)];
+            while (!trailingBlanks && !c.fields[k].empty() && (c.fields[k].back() == ' ' || c.fields[k].back() == '\t'))
+                c.fields[k].pop_back();
         }
     }
     return list;
 }
 
-std::string Describe(const std::vector<Command>& list) {
-    std::string out;
-    for (const Command& c : list) {
-        out += "[" + c.name + "]";
-        for (const Field& f : c.fields) out += f.stored ? " <" + f.text + ">" : " null";
-        out += "\n";
-    }
-    return out;
-}
+const char* Value(const Command& c, int k) { return c.null[k] ? nullptr : c.fields[k].c_str(); }
 
 std::string OnePass(const std::vector<Command>& list) {
-    CommandList commands;
-    for (const Command& c : list) {
-        CommandEntry e;
-        e.name.Assign(c.name.c_str());
-        StrBuf* fields[] = {&e.path, &e.folder, &e.comment};
-        for (int k = 0; k < 3; ++k)
-            if (c.fields[k].stored) fields[k]->Assign(c.fields[k].text.c_str());
-        commands.PushBack(e);
-    }
-    CommandFileText text;
-    EXPECT_TRUE(text.Build(commands));
-    return std::string(text.Data() ? text.Data() : "", text.Size());
+    std::vector<test::Row> rows;
+    for (const Command& c : list) rows.push_back({c.name.c_str(), Value(c, 0), Value(c, 1), Value(c, 2)});
+    return test::BuildCommandFile(rows);
 }
 
 void KeyByKey(const std::vector<Command>& list, const std::string& path) {
     for (const Command& c : list)
-        for (int k = 0; k < 3; ++k)
-            WritePrivateProfileStringA(c.name.c_str(), kKeys[k], c.fields[k].stored ? c.fields[k].text.c_str() : nullptr,
-                                       path.c_str());
+        for (int k = 0; k < 3; ++k) WritePrivateProfileStringA(c.name.c_str(), kKeys[k], Value(c, k), path.c_str());
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
 }
 
@@ -100,34 +78,19 @@ std::string ReadBack(const std::vector<Command>& list, const std::string& path) 
 }  // namespace
 
 TEST(ProfileDifferential, OnePassFileMatchesTheProfileService) {
-    wintest::Folder dir;
+    test::TempDir dir;
     for (bool trailing : {false, true}) {
         for (unsigned seed = 1; seed <= 4; ++seed) {
-            std::vector<Command> list = Generate(seed, trailing);
-            const std::string serviceFile = dir / ("service" + std::to_string(seed) + (trailing ? "t" : "") + ".txt");
-            const std::string ownFile = dir / ("own" + std::to_string(seed) + (trailing ? "t" : "") + ".txt");
-            KeyByKey(list, serviceFile);
-            std::string own = OnePass(list);
-            wintest::MakeFile(ownFile, own);
-            if (!trailing) {
-                EXPECT_EQ(own, test::ReadBytes(serviceFile)) << "seed " << seed << ", input:\n" << Describe(list);
+            const std::vector<Command> list = Generate(seed, trailing);
+            const std::string name = std::to_string(seed) + (trailing ? "t.txt" : ".txt");
+            KeyByKey(list, dir / ("service" + name));
+            const std::string own = OnePass(list);
+            test::WriteBytes(dir / ("own" + name), own);
+            if (trailing) {
+                EXPECT_EQ(ReadBack(list, dir / ("own" + name)), ReadBack(list, dir / ("service" + name))) << name;
             } else {
-                EXPECT_EQ(ReadBack(list, ownFile), ReadBack(list, serviceFile))
-                    << "seed " << seed << " with trailing blanks, input:\n" << Describe(list);
+                EXPECT_EQ(own, test::ReadBytes(dir / ("service" + name))) << name;
             }
         }
     }
-}
-
-// The chosen rule for blanks around values: the file keeps those that end a
-// value (a leading run is dropped, as the service drops it), and
-// GetPrivateProfileStringA reads the value back without either.
-TEST(ProfileDifferential, BlanksAroundValuesAsWrittenAndAsReadBack) {
-    wintest::Folder dir;
-    const std::string own = OnePass({{"S", {{true, " \tC:\\s.exe  "}, {false, ""}, {false, ""}}}});
-    EXPECT_EQ(own, "[S]\r\nPATH=C:\\s.exe  \r\n");
-    wintest::MakeFile(dir / "own.txt", own);
-    char value[64] = {};
-    GetPrivateProfileStringA("S", "PATH", "", value, sizeof value, (dir / "own.txt").c_str());
-    EXPECT_STREQ(value, "C:\\s.exe");
 }

@@ -1,17 +1,8 @@
 #include "platform/win_support.h"
 
+#include "app/resource.h"
+
 namespace wintest {
-bool MakeDir(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != FALSE; }
-
-bool MakeFile(const std::string& path, const std::string& bytes) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    DWORD put = 0;
-    BOOL ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
-    CloseHandle(h);
-    return ok && put == bytes.size();
-}
-
 bool IsDir(const std::string& path) {
     DWORD a = GetFileAttributesA(path.c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
@@ -70,14 +61,41 @@ void RemoveAll(const std::string& path) {
     RemoveDirectoryA(dir.c_str());
 }
 
-Folder::Folder() {
-    static int serial = 0;
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    for (;;) {
-        path_ = std::string(temp) + "vaxu-win-" + std::to_string(GetCurrentProcessId()) + "-" +
-                std::to_string(serial++) + "\\";
-        if (MakeDir(path_)) return;
-    }
+namespace {
+BOOL CALLBACK CollectControl(HWND child, LPARAM p) {
+    auto* shown = reinterpret_cast<Shown*>(p);
+    const std::string kind = ClassName(child);
+    if (shown->isDialog) shown->labels.push_back(WindowText(child));
+    if (!shown->isDialog && (kind == "Button" || kind == "BUTTON")) shown->buttons.push_back(GetDlgCtrlID(child));
+    // The icon static of a box (SS_ICON) carries the warning icon.
+    if (kind == "Static" && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+        shown->warningIcon = SendMessageA(child, STM_GETICON, 0, 0) != 0;
+    return TRUE;
+}
+
+BOOL CALLBACK CollectDialog(HWND w, LPARAM p) {
+    auto* found = reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(p);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == found->first && IsWindowVisible(w) && ClassName(w) == "#32770") found->second.push_back(w);
+    return TRUE;
+}
+}  // namespace
+
+Shown ReadShown(HWND w) {
+    Shown s;
+    s.title = WindowText(w);
+    s.topmost = (GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    s.owner = GetWindow(w, GW_OWNER);
+    s.isDialog = GetDlgItem(w, IDC_SOURCE_PATH) != nullptr;
+    s.text = WindowText(GetDlgItem(w, s.isDialog ? IDC_SOURCE_PATH : 0xFFFF));
+    EnumChildWindows(w, CollectControl, reinterpret_cast<LPARAM>(&s));
+    return s;
+}
+
+std::vector<HWND> DialogWindows(DWORD processId) {
+    std::pair<DWORD, std::vector<HWND>> found{processId, {}};
+    EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&found));
+    return found.second;
 }
 }  // namespace wintest

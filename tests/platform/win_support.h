@@ -1,5 +1,4 @@
-// Helpers for the Windows tests: ANSI-path file operations through the
-// Win32 calls themselves, so Japanese names take the system code page.
+// Helpers for the Windows tests, through the Win32 calls themselves.
 #pragma once
 #include <windows.h>
 
@@ -7,8 +6,6 @@
 #include <vector>
 
 namespace wintest {
-bool MakeDir(const std::string& path);
-bool MakeFile(const std::string& path, const std::string& bytes = "x");
 bool IsDir(const std::string& path);
 bool IsFile(const std::string& path);
 std::string CurrentDir();
@@ -16,18 +13,21 @@ std::string WindowText(HWND window);
 std::string ClassName(HWND window);
 // Names directly inside a folder, "." and ".." left out.
 std::vector<std::string> NamesIn(const std::string& folder);
-// Removes a tree with the shell-independent calls (test clean-up only).
+// Removes a tree, read-only files included (test clean-up only).
 void RemoveAll(const std::string& path);
 
-// A fresh folder under the temporary folder, path ending in "\".
-class Folder {
-public:
-    Folder();
-    ~Folder() { RemoveAll(path_); }
-    const std::string& Path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + name; }
-
-private:
-    std::string path_;
+// One window a program showed, as read off the live window.
+struct Shown {
+    bool isDialog = false;
+    std::string text;   // a box's message, or the source dialog's path edit
+    std::string title;
+    std::vector<int> buttons;  // a box's button ids, in window order
+    std::vector<std::string> labels;  // the source dialog's controls' texts, in window order
+    bool topmost = false;      // MB_SYSTEMMODAL boxes stay on top
+    bool warningIcon = false;
+    HWND owner = nullptr;
 };
+Shown ReadShown(HWND window);
+// The visible top-level dialog-class windows of a process.
+std::vector<HWND> DialogWindows(DWORD processId);
 }  // namespace wintest

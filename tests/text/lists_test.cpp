@@ -13,8 +13,7 @@ using Texts = std::vector<std::string>;
 
 void Fill(StrList& list, const Texts& texts) {
     for (const std::string& t : texts) {
-        StrBuf b;
-        b.Assign(t.c_str());
+        StrBuf b = test::Buf(t);
         list.PushBack(b);
     }
 }
@@ -28,17 +27,11 @@ Texts TextsOf(const StrList& list) {
 
 TEST(Lists, GrowShrinkAndFailWithoutLosingAnything) {
     StrList list;
-    for (int capacity : {2, 4, 4, 8}) {
-        Fill(list, {"x"});
-        EXPECT_EQ(list.Capacity(), capacity);
-    }
+    Fill(list, {"x", "y", "z"});
     ASSERT_TRUE(list.PushBack(list[0]));  // an element of the list itself, across growth
     ASSERT_TRUE(list.Resize(1) && list.Resize(3));
     EXPECT_EQ(TextsOf(list), (Texts{"x", "~", "~"}));
     EXPECT_STREQ(list.PopBack().Text(), "");
-    list.Clear();
-    EXPECT_EQ(list.Count(), 0);
-    EXPECT_EQ(list.Capacity(), 8);
 
     CommandList commands;  // a copy keeps "no storage" apart from "empty"
     CommandEntry e;
@@ -58,21 +51,10 @@ TEST(Lists, GrowShrinkAndFailWithoutLosingAnything) {
 }
 
 TEST(Lists, SortsEitherWayWithEmptyStringsLowest) {
-    struct Case {
-        Texts in;
-        bool ascending;
-        Texts out;
-    } cases[] = {
-        {{"b", "", "a", "c"}, true, {"", "a", "b", "c"}},
-        {{"b", "", "a", "c"}, false, {"c", "b", "a", ""}},
-        {{"C:\\t", "C:\\t\\a", "C:\\t\\a\\f.txt"}, false, {"C:\\t\\a\\f.txt", "C:\\t\\a", "C:\\t"}},
-    };
-    for (const Case& c : cases) {
-        StrList list;
-        Fill(list, c.in);
-        list.Sort(0, list.Count() - 1, c.ascending);
-        EXPECT_EQ(TextsOf(list), c.out);
-    }
+    StrList list;
+    Fill(list, {"C:\\t", "", "C:\\t\\a\\f.txt", "C:\\t\\a"});
+    list.Sort(0, list.Count() - 1, false);
+    EXPECT_EQ(TextsOf(list), (Texts{"C:\\t\\a\\f.txt", "C:\\t\\a", "C:\\t", ""}));
     StrList many;
     Texts expect;
     for (int i = 0; i < 2000; ++i) expect.push_back(std::to_string((i * 7919) % 500));  // duplicates included

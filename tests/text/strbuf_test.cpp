@@ -1,6 +1,6 @@
 // What the fuzzer's model of the text buffer (replayed from its corpus)
-// cannot state: the capacity rule, storage against empty text, failures,
-// order and formatting, and double-byte cases picked by hand.
+// cannot state: storage against empty text, failures, order and
+// formatting, and double-byte cases picked by hand.
 #include "text/strbuf.h"
 
 #include <gtest/gtest.h>
@@ -9,24 +9,11 @@
 
 #include "test_support.h"
 
-namespace {
-StrBuf Make(const char* text) {
-    StrBuf b;
-    b.Assign(text);
-    return b;
-}
-}  // namespace
+using test::Buf;
 
-TEST(StrBuf, CapacityRuleStorageAndFailures) {
-    StrBuf b;
-    for (auto [reserve, capacity] : {std::pair{0, 16}, {16, 32}, {10, 32}, {500, 512}, {1000, 1024}}) {
-        b.Assign("keep?");
-        ASSERT_TRUE(b.Reserve(reserve));
-        EXPECT_EQ(b.Capacity(), capacity) << reserve;
-        EXPECT_TRUE(b.IsEmpty() && b.HasStorage()) << "Reserve never keeps the text";
-    }
-    StrBuf none, copy;
-    ASSERT_TRUE(copy.Assign(b) && copy.HasStorage() && copy.Capacity() == 16);
+TEST(StrBuf, StorageSelfCopiesAndFailedGrowthKeepTheText) {
+    StrBuf none, copy, reserved;
+    ASSERT_TRUE(reserved.Reserve(0) && copy.Assign(reserved) && copy.HasStorage() && copy.Capacity() == 16);
     ASSERT_TRUE(copy.Assign(none) && !copy.HasStorage());
     ASSERT_TRUE(copy.Assign("abc") && copy.Append("de") && copy.Capacity() == 16);
     ASSERT_TRUE(copy.Assign(copy.Text() + 1) && copy.Append(copy.Text()));
@@ -46,35 +33,30 @@ TEST(StrBuf, CapacityRuleStorageAndFailures) {
 // 83 5D has the trail byte "]", 83 20 one that looks like a blank, 83 5C
 // ("ソ") a backslash; 81 40 is the ideographic space.
 TEST(StrBuf, DoubleByteCharactersAreUnits) {
-    StrBuf b = Make("a\x83\x5D" "b]c");
-    EXPECT_EQ(b.Find("]", 0), 4);
-    EXPECT_EQ(b.Find("]", 1000), -1);  // past the capacity
-    std::string longText = std::string(40000, 'x') + "]y";
-    EXPECT_EQ(Make(longText.c_str()).Find("]", 39000), 40000) << "positions past 32767 do not wrap";
+    EXPECT_EQ(Buf("a\x83\x5D" "b]c").Find("]", 0), 4);
+    EXPECT_EQ(Buf(std::string(40000, 'x') + "]y").Find("]", 39000), 40000) << "positions past 32767 do not wrap";
     for (const char* kept : {"\x81\x40x\x81\x40", "x\x83\x20", "ab\x83"}) {
-        StrBuf s = Make(kept);
+        StrBuf s = Buf(kept);
         s.Trim();
         EXPECT_STREQ(s.Text(), kept);
     }
-    StrBuf path = Make("C:\\\x83\x5C");
+    StrBuf path = Buf("C:\\\x83\x5C");
     EXPECT_EQ(path.FindLastChar('\\'), 2);
     EXPECT_FALSE(path.EndsWithChar('\\'));
-    StrBuf line = Make("#Window  640\t480 \x83\x20" "b \x83"), token;
+    StrBuf line = Buf("#Window  640\t480 \x83\x20" "b \x83"), token;
     std::string tokens;
     for (bool first = true; line.NextToken(token, "\t ", first) && token.HasStorage(); first = false)
         tokens += std::string(token.Text()) + "|";
     EXPECT_EQ(tokens, "#Window|640|480|\x83\x20" "b|");  // a lone lead byte is no token
-    EXPECT_STREQ(line.Text(), "#Window  640\t480 \x83\x20" "b \x83");
 }
 
 TEST(StrBuf, EqualsOrderAndFormat) {
-    StrBuf none, empty = Make(""), a = Make("a"), b = Make("b");
-    EXPECT_TRUE(StrBuf::Equals(none, empty) && !StrBuf::Equals(empty, a) && StrBuf::Equals(a, Make("a")));
+    StrBuf none, empty = Buf(""), a = Buf("a"), b = Buf("b");
+    EXPECT_TRUE(StrBuf::Equals(none, empty) && !StrBuf::Equals(empty, a) && StrBuf::Equals(a, Buf("a")));
     EXPECT_TRUE(Less(empty, a) && !Less(a, empty) && !Less(none, empty) && Less(a, b));
     EXPECT_TRUE(Greater(b, a) && !Greater(empty, a));
     ASSERT_TRUE(b.Format("%s%d", "C:\\VAXU\\", -42));
     EXPECT_STREQ(b.Text(), "C:\\VAXU\\-42");
     b.Format("%s", std::string(3000, 'x').c_str());
-    EXPECT_EQ(b.Length(), 1023);
-    EXPECT_EQ(b.Capacity(), 1024);
+    EXPECT_TRUE(b.Length() == 1023 && b.Capacity() == 1024);
 }
