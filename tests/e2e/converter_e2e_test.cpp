@@ -4,15 +4,12 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
-#include <functional>
 #include <string>
 
 #include "e2e/converter_driver.h"
-#include "platform/win_support.h"
 #include "test_support.h"
 
 using e2e::Answer;
-using e2e::Outcome;
 
 namespace {
 const char kTitle[] = "ヴァクスファイルコンバーター";
@@ -27,22 +24,17 @@ const char kNotSettings[] =
 const char kNotSaved[] =
     "変換した設定を保存先フォルダに保存できませんでした.\n保存先フォルダに書き込めるか確認してください.";
 const char kDialog[] = "<the source file dialog>";
+const std::vector<std::string> kDialogLabels = {
+    "変換(&V)", "ｷｬﾝｾﾙ(&C)", " 変換元ファイル(&R) ",
+    "Version0.53以前のヴァクスの設定ファイル ( path.txt ) を指定してください。", "", "参照(&F)"};
 
 const char kLegacy[] =
-    "// old launcher settings\r\n"
-    "#HotKey 3 90\r\n"
-    "#Window 400 300\r\n"
-    "Mail C:\\mail.exe [Comment:メール]\r\n"
+    "// old launcher settings\r\n#HotKey 3 90\r\n#Window 400 300\r\nMail C:\\mail.exe [Comment:メール]\r\n"
     "メモ帳 C:\\Windows\\notepad.exe [CD:C:\\Users] [Comment:テキスト]\r\n";
 const char kConverted[] =
     "[Mail]\r\nPATH=C:\\mail.exe \r\nCOMMENT=メール\r\n"
     "[メモ帳]\r\nPATH=C:\\Windows\\notepad.exe  \r\nFOLDER=C:\\Users\r\nCOMMENT=テキスト\r\n";
-
-std::string SpecialFolder(int csidl) {
-    char path[MAX_PATH] = {};
-    SHGetFolderPathA(nullptr, csidl, nullptr, 0, path);
-    return std::string(path) + "\\";
-}
+const HKEY kLM = HKEY_LOCAL_MACHINE, kCU = HKEY_CURRENT_USER;
 
 void RunProgram(std::string command) {
     STARTUPINFOA si = {};
@@ -71,17 +63,23 @@ protected:
     // separate 32-bit process (regedit from SysWOW64), never from inside
     // this test. Changes gather in one .reg file, applied before each run.
     static std::string KeyName(HKEY root) {
-        return root == HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE\\SOFTWARE\\VAXU" : "HKEY_CURRENT_USER\\Software\\VAXU";
+        return root == kLM ? "HKEY_LOCAL_MACHINE\\SOFTWARE\\VAXU" : "HKEY_CURRENT_USER\\Software\\VAXU";
     }
     void ClearKey(HKEY root) { pending += "[-" + KeyName(root) + "]\r\n"; }
-    void ClearKeys() { ClearKey(HKEY_LOCAL_MACHINE), ClearKey(HKEY_CURRENT_USER); }
-    // A value in .reg form: Set(root, "Version", Str("0.70")), or data "dword:00000001".
-    void Set(HKEY root, const char* name, const std::string& data) {
+    void ClearKeys() { ClearKey(kLM), ClearKey(kCU); }
+    // A value in .reg form: a string, or data such as "dword:00000001".
+    // Without a name, only the key.
+    void Set(HKEY root, const char* name = nullptr, const std::string& data = "") {
         pending += "[" + KeyName(root) + "]\r\n" + (name ? std::string("\"") + name + "\"=" + data + "\r\n" : "");
     }
+    // regedit reads the file as ANSI text: a trail byte 0x5C is no backslash.
     static std::string Str(const std::string& value) {
         std::string quoted = "\"";
-        for (char c : value) quoted += (c == '\\' || c == '"') ? std::string("\\") + c : std::string(1, c);
+        for (size_t i = 0; i < value.size(); ++i) {
+            if (IsDBCSLeadByte(static_cast<BYTE>(value[i])) && i + 1 < value.size()) quoted += value[i++];
+            else if (value[i] == '\\' || value[i] == '"') quoted += '\\';
+            quoted += value[i];
+        }
         return quoted + "\"";
     }
     void ApplyRegistry() {
@@ -100,41 +98,34 @@ protected:
         return static_cast<int>(values);
     }
     // A standard installation under root; "Folder" is always the user's.
-    void Install(HKEY root = HKEY_LOCAL_MACHINE, bool withFolder = true) {
+    void Install(HKEY root = kLM, bool withFolder = true) {
         Set(root, "Version", Str("0.70"));
         Set(root, "InstFolder", Str(inst));
-        if (withFolder) Set(HKEY_CURRENT_USER, "Folder", Str(old));
+        if (withFolder) Set(kCU, "Folder", Str(old));
     }
 
-    // Runs the converter and checks every window it showed, in order: each
-    // box by text, title, buttons, system-modal warning style and owner.
-    Outcome Run(std::vector<Answer> answers, std::vector<const char*> expected) {
+    // Runs the converter and checks every window it showed, in order: the
+    // dialog by its title and texts, each box by text, title, buttons,
+    // system-modal warning style and owner.
+    void Run(std::vector<Answer> answers, std::vector<const char*> expected) {
         ApplyRegistry();
-        Outcome o = e2e::RunConverter(base.Path(), std::move(answers));
-        EXPECT_EQ(o.exitCode, 0u);
-        EXPECT_FALSE(o.timedOut);
-        EXPECT_FALSE(o.unexpectedWindow);
-        EXPECT_EQ(o.shown.size(), expected.size());
-        for (size_t i = 0; i < o.shown.size() && i < expected.size(); ++i) {
+        e2e::Outcome o = e2e::RunConverter(base.Path(), std::move(answers));
+        EXPECT_TRUE(o.exitCode == 0 && !o.timedOut && !o.unexpectedWindow) << o.exitCode;
+        ASSERT_EQ(o.shown.size(), expected.size());
+        for (size_t i = 0; i < expected.size(); ++i) {
             const e2e::Shown& s = o.shown[i];
             if (expected[i] == kDialog) {
-                EXPECT_TRUE(s.isDialog) << i;
+                EXPECT_TRUE(s.isDialog && s.text.empty() && s.labels == kDialogLabels) << i;
                 EXPECT_EQ(s.title, "ヴァクスファイルのコンバート");
-                EXPECT_EQ(s.text, "") << "the dialog opens with an empty path";
-                EXPECT_EQ(s.labels, (std::vector<std::string>{"変換(&V)", "ｷｬﾝｾﾙ(&C)", " 変換元ファイル(&R) ",
-                                                              "Version0.53以前のヴァクスの設定ファイル ( path.txt ) "
-                                                              "を指定してください。",
-                                                              "", "参照(&F)"}));
                 continue;
             }
             const bool question = expected[i] == kNoFolder || expected[i] == kRunning;
+            const std::vector<int> buttons = question ? std::vector<int>{IDYES, IDNO} : std::vector<int>{IDOK};
             EXPECT_EQ(s.text, expected[i]) << i;
             EXPECT_EQ(s.title, kTitle);
-            const std::vector<int> buttons = question ? std::vector<int>{IDYES, IDNO} : std::vector<int>{IDOK};
             EXPECT_EQ(s.buttons, buttons) << i;
             EXPECT_TRUE(s.topmost && s.warningIcon && !s.owner) << "system modal, warning, desktop-owned: " << i;
         }
-        return o;
     }
     void ExpectConverted(const std::string& folder) {
         EXPECT_NE(test::ReadBytes(folder + "vaxu.ini").find("[HotKey]\r\nALT=1\r\nShift=0\r\nCtrl=1\r\nKey=90\r\n"),
@@ -149,34 +140,34 @@ protected:
 }  // namespace
 
 TEST_F(Converter, EndsWithAMessageWhenTheLauncherOrItsFolderIsMissing) {
-    struct Case {
+    struct Value {
+        HKEY root;
         const char* name;
-        std::function<void()> setup;
+        std::string data;
+    };
+    const struct {
+        std::vector<Value> values;
         const char* message;
+        int answer;
     } cases[] = {
-        {"no value", [this] { Set(HKEY_LOCAL_MACHINE, nullptr, ""); }, kNotInstalled},
-        {"0.69", [this] { Set(HKEY_LOCAL_MACHINE, "Version", Str("0.69")); }, kNotInstalled},
-        {"abc", [this] { Set(HKEY_LOCAL_MACHINE, "Version", Str("abc")); }, kNotInstalled},
-        {"empty in HKCU", [this] { Set(HKEY_CURRENT_USER, "Version", Str("")); }, kNotInstalled},
-        {"HKLM key without Version",
-         [this] { Set(HKEY_LOCAL_MACHINE, nullptr, ""), Set(HKEY_CURRENT_USER, "Version", Str("0.70")); },
-         kNotInstalled},
-        // HKLM opens, so the HKCU folder is never consulted.
-        {"0.7beta without folder",
-         [this] { Set(HKEY_LOCAL_MACHINE, "Version", Str("0.7beta")), Set(HKEY_CURRENT_USER, "InstFolder", Str(inst)); },
-         kNoFolder},
-        {"1.0 without folder", [this] { Set(HKEY_LOCAL_MACHINE, "Version", Str("1.0")); }, kNoFolder},
+        {{{kLM, nullptr, ""}}, kNotInstalled, IDOK},
+        {{{kLM, "Version", Str("0.69")}}, kNotInstalled, IDOK},
+        {{{kLM, "Version", Str("abc")}}, kNotInstalled, IDOK},
+        {{{kCU, "Version", Str("")}}, kNotInstalled, IDOK},
+        {{{kLM, nullptr, ""}, {kCU, "Version", Str("0.70")}}, kNotInstalled, IDOK},  // HKLM key without Version
+        {{{kLM, "Version", Str(std::string(600, '1'))}}, kNotInstalled, IDOK},  // over 500 bytes: not read
+        // HKLM opens, so the HKCU folder is never consulted; either answer ends.
+        {{{kLM, "Version", Str("0.7beta")}, {kCU, "InstFolder", Str(inst)}}, kNoFolder, IDYES},
+        {{{kLM, "Version", Str("1.0")}}, kNoFolder, IDNO},
     };
     Run({Answer::Button(IDOK)}, {kNotInstalled});  // no key at all
-    EXPECT_EQ(ValueCount(HKEY_CURRENT_USER), 0) << "the HKCU key is created, empty";
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    EXPECT_EQ(ValueCount(kCU), 0) << "the HKCU key is created, empty";
+    for (const auto& c : cases) {
         ClearKeys();
-        c.setup();
-        const bool yes = c.name[0] == '0';  // either answer to the folder question ends the program
-        Run({Answer::Button(c.message == kNoFolder ? (yes ? IDYES : IDNO) : IDOK)}, {c.message});
+        for (const Value& v : c.values) Set(v.root, v.name, v.data);
+        Run({Answer::Button(c.answer)}, {c.message});
     }
-    EXPECT_FALSE(wintest::IsDir(inst));
+    EXPECT_FALSE(test::Exists(inst));
 }
 
 // Values written only where a 64-bit installer would put them are not the
@@ -189,14 +180,14 @@ TEST_F(Converter, ValuesOnlyInThe64BitViewAreNotTheLaunchers) {
     RunProgram(reg + "delete " + key + "/f /reg:64");
 }
 
+// "ソ" and "表" end in the byte 0x5C: the folders are still made one by one.
 TEST_F(Converter, DetectedFileIsAnnouncedAndConvertedIntoANewFolder) {
+    inst = base / "ソフト\\表\\";
     Install();
-    inst = base / "deep\\inst\\";  // created with its parent
-    Set(HKEY_LOCAL_MACHINE, "InstFolder", Str(inst));
     Run({Answer::Button(IDOK), Answer::Button(IDOK)}, {kFound, kCompleted});
     ExpectConverted(inst);
-    EXPECT_EQ(ValueCount(HKEY_LOCAL_MACHINE), 2) << "the launcher's key is only read";
-    EXPECT_EQ(ValueCount(HKEY_CURRENT_USER), 1);
+    EXPECT_EQ(ValueCount(kLM), 2) << "the launcher's key is only read";
+    EXPECT_EQ(ValueCount(kCU), 1);
 }
 
 TEST_F(Converter, RunningLauncherIsClosedOnlyWithConsentAndAHungOneIsNotWaitedFor) {
@@ -205,7 +196,7 @@ TEST_F(Converter, RunningLauncherIsClosedOnlyWithConsentAndAHungOneIsNotWaitedFo
         e2e::FakeLauncher launcher;
         Run({Answer::Button(IDNO)}, {kRunning});
         EXPECT_EQ(launcher.DestroyMessages(), 0);
-        EXPECT_FALSE(wintest::IsFile(inst + "vaxu.ini"));
+        EXPECT_FALSE(test::Exists(inst + "vaxu.ini"));
         Run({Answer::Button(IDYES), Answer::Button(IDOK), Answer::Button(IDOK)}, {kRunning, kFound, kCompleted});
         EXPECT_EQ(launcher.DestroyMessages(), 1);
     }
@@ -226,18 +217,18 @@ TEST_F(Converter, AFailedDetectedFileIsOfferedOnceThenAQuotedPathIsTaken) {
 }
 
 TEST_F(Converter, CancellingTheDialogEndsWithoutWriting) {
-    Install(HKEY_LOCAL_MACHINE, false);
+    Install(kLM, false);
     Run({Answer::Cancel()}, {kDialog});
-    EXPECT_FALSE(wintest::IsFile(inst + "vaxu.ini"));
+    EXPECT_FALSE(test::Exists(inst + "vaxu.ini"));
 }
 
 TEST_F(Converter, FolderIsJoinedWithoutASeparatorAndTheCurrentDirectoryIsSearched) {
-    Install(HKEY_LOCAL_MACHINE, false);
-    Set(HKEY_CURRENT_USER, "Folder", Str(base / "old"));  // names <base>oldpath.txt
+    Install(kLM, false);
+    Set(kCU, "Folder", Str(base / "old"));  // names <base>oldpath.txt
     test::WriteBytes(base / "oldpath.txt", kLegacy);
     Run({Answer::Button(IDOK), Answer::Button(IDOK)}, {kFound, kCompleted});
 
-    ClearKey(HKEY_CURRENT_USER);  // no "Folder": path.txt in the current directory
+    ClearKey(kCU);  // no "Folder": path.txt in the current directory
     DeleteFileA((base / "oldpath.txt").c_str());
     test::WriteBytes(base / "path.txt", kLegacy);
     Run({Answer::Button(IDOK), Answer::Button(IDOK)}, {kFound, kCompleted});
@@ -245,36 +236,36 @@ TEST_F(Converter, FolderIsJoinedWithoutASeparatorAndTheCurrentDirectoryIsSearche
 }
 
 TEST_F(Converter, AllUsersInstallsTidyTheOldPerUserShortcuts) {
-    const std::string programs = SpecialFolder(CSIDL_PROGRAMS) + "ヴァクス\\";
-    const std::string startup = SpecialFolder(CSIDL_STARTUP) + "ヴァクス.lnk";
-    const std::string appData = SpecialFolder(CSIDL_APPDATA) + "vaxu\\";
-    struct Case {
-        const char* name;
+    const int ids[] = {CSIDL_PROGRAMS, CSIDL_STARTUP, CSIDL_APPDATA};
+    char folder[3][MAX_PATH] = {};
+    for (int i = 0; i < 3; ++i) SHGetFolderPathA(nullptr, ids[i], nullptr, 0, folder[i]);
+    const std::string programs = std::string(folder[0]) + "\\ヴァクス\\", appData = std::string(folder[2]) + "\\vaxu\\",
+                      startup = std::string(folder[1]) + "\\ヴァクス.lnk";
+    const struct {
         HKEY root;
-        DWORD allUsers, multiUser;  // 2: not written
+        const char *allUsers, *multiUser;  // null: not written
         bool removes;
         std::string folder;
     } cases[] = {
-        {"all users", HKEY_LOCAL_MACHINE, 1, 0, true, inst},
-        {"multi-user", HKEY_LOCAL_MACHINE, 1, 2, true, appData},
-        {"per user", HKEY_LOCAL_MACHINE, 2, 1, false, inst},
-        {"HKCU only", HKEY_CURRENT_USER, 1, 2, false, inst},
+        {kLM, "dword:00000001", "dword:00000000", true, inst},  // all users
+        {kLM, "dword:00000001", nullptr, true, appData},         // multi-user
+        {kLM, nullptr, "dword:00000001", false, inst},           // per user
+        {kCU, "dword:00000001", nullptr, false, inst},           // HKCU only
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& c : cases) {
         ClearKeys();
         wintest::RemoveAll(appData);
         wintest::RemoveAll(inst);
         Install(c.root);
-        if (c.allUsers != 2) Set(c.root, "AllUsers", "dword:0000000" + std::to_string(c.allUsers));
-        if (c.multiUser != 2) Set(c.root, "MultiUser", "dword:0000000" + std::to_string(c.multiUser));
+        if (c.allUsers) Set(c.root, "AllUsers", c.allUsers);
+        if (c.multiUser) Set(c.root, "MultiUser", c.multiUser);
         test::MakeFolder(programs);
         test::WriteBytes(programs + "ヴァクス.lnk");
         test::WriteBytes(startup);
         Run({Answer::Button(IDOK), Answer::Button(IDOK)}, {kFound, kCompleted});
         ExpectConverted(c.folder);
-        EXPECT_EQ(wintest::IsDir(programs), !c.removes);
-        EXPECT_EQ(wintest::IsFile(startup), !c.removes);
+        EXPECT_EQ(wintest::IsDir(programs), !c.removes) << c.folder;
+        EXPECT_EQ(wintest::IsFile(startup), !c.removes) << c.folder;
     }
     wintest::RemoveAll(programs);
     DeleteFileA(startup.c_str());
@@ -284,6 +275,6 @@ TEST_F(Converter, AllUsersInstallsTidyTheOldPerUserShortcuts) {
 TEST_F(Converter, NewFilesThatCannotBeWrittenAreReportedNotCompleted) {
     Install();
     test::WriteBytes(base / "afile");
-    Set(HKEY_LOCAL_MACHINE, "InstFolder", Str(base / "afile\\sub\\"));
+    Set(kLM, "InstFolder", Str(base / "afile\\sub\\"));
     Run({Answer::Button(IDOK), Answer::Button(IDOK), Answer::Cancel()}, {kFound, kNotSaved, kDialog});
 }
