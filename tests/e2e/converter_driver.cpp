@@ -13,9 +13,13 @@ int g_destroyMessages = 0;
 bool g_hung = false;
 
 void Give(HWND w, const Shown& shown, const Answer& a) {
-    if (shown.isDialog && a.kind == Answer::TypeAndConvert) SetDlgItemTextA(w, IDC_SOURCE_PATH, a.path.c_str());
-    const int command = !shown.isDialog ? a.button : a.kind == Answer::TypeAndConvert ? IDOK : IDCANCEL;
-    PostMessageA(w, WM_COMMAND, command, 0);
+    const int edit = shown.isDialog ? IDC_SOURCE_PATH : wintest::FileNameBox(w);
+    if (a.typed) SetDlgItemTextA(w, edit, a.text.c_str());
+    if (a.byEnter) {
+        PostMessageA(GetDlgItem(w, edit), WM_KEYDOWN, VK_RETURN, 0);
+    } else {
+        PostMessageA(w, WM_COMMAND, a.button, 0);
+    }
 }
 
 // Waits up to 30 ms for the process to end, handling messages sent to this
@@ -63,10 +67,13 @@ Outcome RunConverter(const std::string& workingDir, std::vector<Answer> answers,
         answered.erase(std::remove_if(answered.begin(), answered.end(), [](HWND w) { return !IsWindow(w); }),
                        answered.end());
         for (HWND w : wintest::DialogWindows(pi.dwProcessId)) {
-            if (std::find(answered.begin(), answered.end(), w) != answered.end()) continue;
+            // A disabled window waits for a box of its own to close.
+            if (!IsWindowEnabled(w) || std::find(answered.begin(), answered.end(), w) != answered.end()) continue;
             Sleep(50);  // let the window finish opening
             out.shown.push_back(wintest::ReadShown(w));
             answered.push_back(w);
+            // Its owner, when answered, is answered again once this closes.
+            answered.erase(std::remove(answered.begin(), answered.end(), out.shown.back().owner), answered.end());
             if (onShown) onShown(w, out.shown.back());
             out.unexpectedWindow = next >= answers.size();
             if (out.unexpectedWindow) break;

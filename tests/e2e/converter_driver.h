@@ -1,6 +1,8 @@
 // Runs the real converter program as a user would and answers what it
-// shows: message boxes by button id, the source file dialog by typing a
-// path and pressing convert, or by cancelling.
+// shows, one answer for each window in turn: a message box by a button; the
+// source dialog by typing a path and pressing a button or Enter, or by
+// cancelling; the open-file dialog by typing a name and pressing OK, or by
+// cancelling. A dialog is answered again once a window it owns has closed.
 #pragma once
 #include <windows.h>
 
@@ -14,13 +16,15 @@ namespace e2e {
 using wintest::Shown;
 
 struct Answer {
-    enum Kind { Press, TypeAndConvert, CancelDialog } kind;
-    int button = 0;
-    std::string path;
+    int button;           // pressed after typing
+    bool typed = false;   // type text first into the path edit or the file name box
+    std::string text;
+    bool byEnter = false;  // press Enter in the edit instead of the button
 
-    static Answer Button(int id) { return {Press, id, ""}; }
-    static Answer Type(const std::string& p) { return {TypeAndConvert, 0, p}; }
-    static Answer Cancel() { return {CancelDialog, 0, ""}; }
+    static Answer Button(int id) { return {id, false, ""}; }
+    static Answer Type(const std::string& text, int then = IDOK) { return {then, true, text}; }
+    static Answer Enter(const std::string& text) { return {IDOK, true, text, true}; }
+    static Answer Cancel() { return Button(IDCANCEL); }
 };
 
 struct Outcome {

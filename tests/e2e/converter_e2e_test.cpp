@@ -6,10 +6,12 @@
 
 #include <string>
 
+#include "app/resource.h"
 #include "e2e/converter_driver.h"
 #include "test_support.h"
 
 using e2e::Answer;
+const Answer kOk = Answer::Button(IDOK);
 
 namespace {
 const char kTitle[] = "ヴァクスファイルコンバーター";
@@ -23,10 +25,14 @@ const char kNotSettings[] =
     "指定されたファイルは,ヴァクス設定ファイルではないようです.\nヴァクス設定ファイルを指定してください.";
 const char kNotSaved[] =
     "変換した設定を保存先フォルダに保存できませんでした.\n保存先フォルダに書き込めるか確認してください.";
-const char kDialog[] = "<the source file dialog>";
+const char kEmptyWarning[] = "変換元ファイルが入力されていません.";
+const char kMissingWarning[] = "入力された変換元ファイルが存在しません.";
+// The source dialog, with the text its path edit holds; the file dialog.
+const std::string kDialog = "<dialog>", kFileDialog = "<file dialog>";
+std::string Dialog(const std::string& edit = "") { return kDialog + edit; }
 const std::vector<std::string> kDialogLabels = {
     "変換(&V)", "ｷｬﾝｾﾙ(&C)", " 変換元ファイル(&R) ",
-    "Version0.53以前のヴァクスの設定ファイル ( path.txt ) を指定してください。", "", "参照(&F)"};
+    "Version0.53以前のヴァクスの設定ファイル ( path.txt ) を指定してください。", "参照(&F)"};
 
 const char kLegacy[] =
     "// old launcher settings\r\n#HotKey 3 90\r\n#Window 400 300\r\nMail C:\\mail.exe [Comment:メール]\r\n"
@@ -104,27 +110,46 @@ protected:
         if (withFolder) Set(kCU, "Folder", Str(old));
     }
 
+    // A window the converter is expected to show, and the answer it gets.
+    struct Step {
+        std::string shown;
+        Answer answer;
+    };
     // Runs the converter and checks every window it showed, in order: the
-    // dialog by its title and texts, each box by text, title, buttons,
-    // system-modal warning style and owner.
-    void Run(std::vector<Answer> answers, std::vector<const char*> expected) {
+    // dialogs by their texts; each box by text, title, buttons, style and
+    // owner (the program's own are system-modal warnings on the desktop).
+    void Run(const std::vector<Step>& steps) {
         ApplyRegistry();
-        e2e::Outcome o = e2e::RunConverter(base.Path(), std::move(answers));
+        std::vector<Answer> answers;
+        for (const Step& step : steps) answers.push_back(step.answer);
+        e2e::Outcome o = e2e::RunConverter(base.Path(), answers);
         EXPECT_TRUE(o.exitCode == 0 && !o.timedOut && !o.unexpectedWindow) << o.exitCode;
-        ASSERT_EQ(o.shown.size(), expected.size());
-        for (size_t i = 0; i < expected.size(); ++i) {
+        ASSERT_EQ(o.shown.size(), steps.size());
+        for (size_t i = 0; i < steps.size(); ++i) {
             const e2e::Shown& s = o.shown[i];
-            if (expected[i] == kDialog) {
-                EXPECT_TRUE(s.isDialog && s.text.empty() && s.labels == kDialogLabels) << i;
+            const std::string& want = steps[i].shown;
+            if (want.rfind(kDialog, 0) == 0) {
+                EXPECT_TRUE(s.isDialog && s.labels == kDialogLabels) << i;
+                EXPECT_EQ(s.text, want.substr(kDialog.size())) << i;
                 EXPECT_EQ(s.title, "ヴァクスファイルのコンバート");
                 continue;
             }
-            const bool question = expected[i] == kNoFolder || expected[i] == kRunning;
+            if (want == kFileDialog) {
+                EXPECT_TRUE(s.isFileDialog && s.text.find('"') == std::string::npos) << i << ": " << s.text;
+                continue;
+            }
+            const bool dialogs = want == kEmptyWarning || want == kMissingWarning;
+            const bool question = want == kNoFolder || want == kRunning;
             const std::vector<int> buttons = question ? std::vector<int>{IDYES, IDNO} : std::vector<int>{IDOK};
-            EXPECT_EQ(s.text, expected[i]) << i;
-            EXPECT_EQ(s.title, kTitle);
+            EXPECT_EQ(s.text, want) << i;
+            EXPECT_EQ(s.title, dialogs ? "警告" : kTitle);
             EXPECT_EQ(s.buttons, buttons) << i;
-            EXPECT_TRUE(s.topmost && s.warningIcon && !s.owner) << "system modal, warning, desktop-owned: " << i;
+            if (dialogs) {
+                EXPECT_TRUE(!s.topmost && !s.warningIcon && i > 0 && s.owner == o.shown[i - 1].window)
+                    << "a plain box owned by the dialog: " << i;
+            } else {
+                EXPECT_TRUE(s.topmost && s.warningIcon && !s.owner) << "system modal, warning, desktop-owned: " << i;
+            }
         }
     }
     void ExpectConverted(const std::string& folder) {
@@ -160,12 +185,12 @@ TEST_F(Converter, EndsWithAMessageWhenTheLauncherOrItsFolderIsMissing) {
         {{{kLM, "Version", Str("0.7beta")}, {kCU, "InstFolder", Str(inst)}}, kNoFolder, IDYES},
         {{{kLM, "Version", Str("1.0")}}, kNoFolder, IDNO},
     };
-    Run({Answer::Button(IDOK)}, {kNotInstalled});  // no key at all
+    Run({{kNotInstalled, kOk}});  // no key at all
     EXPECT_EQ(ValueCount(kCU), 0) << "the HKCU key is created, empty";
     for (const auto& c : cases) {
         ClearKeys();
         for (const Value& v : c.values) Set(v.root, v.name, v.data);
-        Run({Answer::Button(c.answer)}, {c.message});
+        Run({{c.message, Answer::Button(c.answer)}});
     }
     EXPECT_FALSE(test::Exists(inst));
 }
@@ -176,7 +201,7 @@ TEST_F(Converter, ValuesOnlyInThe64BitViewAreNotTheLaunchers) {
     const std::string reg = "C:\\windows\\syswow64\\reg.exe ", key = "HKLM\\SOFTWARE\\VAXU ";
     RunProgram(reg + "add " + key + "/v Version /d 0.70 /f /reg:64");
     RunProgram(reg + "add " + key + "/v InstFolder /d \"" + inst + "\\\" /f /reg:64");
-    Run({Answer::Button(IDOK)}, {kNotInstalled});
+    Run({{kNotInstalled, kOk}});
     RunProgram(reg + "delete " + key + "/f /reg:64");
 }
 
@@ -184,7 +209,7 @@ TEST_F(Converter, ValuesOnlyInThe64BitViewAreNotTheLaunchers) {
 TEST_F(Converter, DetectedFileIsAnnouncedAndConvertedIntoANewFolder) {
     inst = base / "ソフト\\表\\";
     Install();
-    Run({Answer::Button(IDOK), Answer::Button(IDOK)}, {kFound, kCompleted});
+    Run({{kFound, kOk}, {kCompleted, kOk}});
     ExpectConverted(inst);
     EXPECT_EQ(ValueCount(kLM), 2) << "the launcher's key is only read";
     EXPECT_EQ(ValueCount(kCU), 1);
@@ -194,14 +219,14 @@ TEST_F(Converter, RunningLauncherIsClosedOnlyWithConsentAndAHungOneIsNotWaitedFo
     Install();
     {
         e2e::FakeLauncher launcher;
-        Run({Answer::Button(IDNO)}, {kRunning});
+        Run({{kRunning, Answer::Button(IDNO)}});
         EXPECT_EQ(launcher.DestroyMessages(), 0);
         EXPECT_FALSE(test::Exists(inst + "vaxu.ini"));
-        Run({Answer::Button(IDYES), Answer::Button(IDOK), Answer::Button(IDOK)}, {kRunning, kFound, kCompleted});
+        Run({{kRunning, Answer::Button(IDYES)}, {kFound, kOk}, {kCompleted, kOk}});
         EXPECT_EQ(launcher.DestroyMessages(), 1);
     }
     e2e::FakeLauncher hung(true);  // stops answering: the driver's time limit would end a converter that waits
-    Run({Answer::Button(IDYES), Answer::Button(IDOK), Answer::Button(IDOK)}, {kRunning, kFound, kCompleted});
+    Run({{kRunning, Answer::Button(IDYES)}, {kFound, kOk}, {kCompleted, kOk}});
     ExpectConverted(inst);
 }
 
@@ -210,15 +235,39 @@ TEST_F(Converter, AFailedDetectedFileIsOfferedOnceThenAQuotedPathIsTaken) {
     test::WriteBytes(old + "path.txt", "no hot key here\r\n");
     test::WriteBytes(base / "設定ソ.txt", kLegacy);
     // Pasted as Explorer's "Copy as path" gives it: in double quotes.
-    Run({Answer::Button(IDOK), Answer::Button(IDOK), Answer::Type("\"" + base / "設定ソ.txt" + "\""),
-         Answer::Button(IDOK)},
-        {kFound, kNotSettings, kDialog, kCompleted});
+    Run({{kFound, kOk},
+         {kNotSettings, kOk},
+         {Dialog(), Answer::Type("\"" + base / "設定ソ.txt" + "\"")},
+         {kCompleted, kOk}});
+    ExpectConverted(inst);
+}
+
+// Entries the dialog refuses stay in it; an entry that exists but is no
+// settings file brings the dialog back empty. Browsing never shows quotes
+// to the file dialog, and a cancelled browse keeps what was typed.
+TEST_F(Converter, TheDialogRefusesAndTakesTypedBrowsedAndEnteredPaths) {
+    Install(kLM, false);
+    const std::string path = old + "path.txt", quoted = "\"" + path + "\"";
+    Run({{Dialog(), Answer::Type("")},
+         {kEmptyWarning, kOk},
+         {Dialog(), Answer::Type("  " + path)},  // blanks alone are not trimmed
+         {kMissingWarning, kOk},
+         {Dialog("  " + path), Answer::Type(base / "old")},  // a folder, without its separator
+         {kNotSettings, kOk},
+         {Dialog(), Answer::Type(old + "pa*.txt")},
+         {kNotSettings, kOk},
+         {Dialog(), Answer::Type(quoted, IDC_BROWSE)},
+         {kFileDialog, Answer::Cancel()},
+         {Dialog(quoted), Answer::Button(IDC_BROWSE)},
+         {kFileDialog, Answer::Type(path)},
+         {Dialog(path), Answer::Enter(" " + quoted + "\t")},
+         {kCompleted, kOk}});
     ExpectConverted(inst);
 }
 
 TEST_F(Converter, CancellingTheDialogEndsWithoutWriting) {
     Install(kLM, false);
-    Run({Answer::Cancel()}, {kDialog});
+    Run({{Dialog(), Answer::Cancel()}});
     EXPECT_FALSE(test::Exists(inst + "vaxu.ini"));
 }
 
@@ -226,12 +275,12 @@ TEST_F(Converter, FolderIsJoinedWithoutASeparatorAndTheCurrentDirectoryIsSearche
     Install(kLM, false);
     Set(kCU, "Folder", Str(base / "old"));  // names <base>oldpath.txt
     test::WriteBytes(base / "oldpath.txt", kLegacy);
-    Run({Answer::Button(IDOK), Answer::Button(IDOK)}, {kFound, kCompleted});
+    Run({{kFound, kOk}, {kCompleted, kOk}});
 
     ClearKey(kCU);  // no "Folder": path.txt in the current directory
     DeleteFileA((base / "oldpath.txt").c_str());
     test::WriteBytes(base / "path.txt", kLegacy);
-    Run({Answer::Button(IDOK), Answer::Button(IDOK)}, {kFound, kCompleted});
+    Run({{kFound, kOk}, {kCompleted, kOk}});
     ExpectConverted(inst);
 }
 
@@ -262,7 +311,7 @@ TEST_F(Converter, AllUsersInstallsTidyTheOldPerUserShortcuts) {
         test::MakeFolder(programs);
         test::WriteBytes(programs + "ヴァクス.lnk");
         test::WriteBytes(startup);
-        Run({Answer::Button(IDOK), Answer::Button(IDOK)}, {kFound, kCompleted});
+        Run({{kFound, kOk}, {kCompleted, kOk}});
         ExpectConverted(c.folder);
         EXPECT_EQ(wintest::IsDir(programs), !c.removes) << c.folder;
         EXPECT_EQ(wintest::IsFile(startup), !c.removes) << c.folder;
@@ -276,5 +325,5 @@ TEST_F(Converter, NewFilesThatCannotBeWrittenAreReportedNotCompleted) {
     Install();
     test::WriteBytes(base / "afile");
     Set(kLM, "InstFolder", Str(base / "afile\\sub\\"));
-    Run({Answer::Button(IDOK), Answer::Button(IDOK), Answer::Cancel()}, {kFound, kNotSaved, kDialog});
+    Run({{kFound, kOk}, {kNotSaved, kOk}, {Dialog(), Answer::Cancel()}});
 }

@@ -19,9 +19,12 @@ std::string CurrentDir() {
     return buf;
 }
 
+// WM_GETTEXT, unlike GetWindowTextA, reads an edit of another process too.
 std::string WindowText(HWND window) {
     char text[2048] = {};
-    GetWindowTextA(window, text, sizeof text);
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
+                        &ignored);
     return text;
 }
 
@@ -65,7 +68,8 @@ namespace {
 BOOL CALLBACK CollectControl(HWND child, LPARAM p) {
     auto* shown = reinterpret_cast<Shown*>(p);
     const std::string kind = ClassName(child);
-    if (shown->isDialog) shown->labels.push_back(WindowText(child));
+    if (shown->isFileDialog) return TRUE;
+    if (shown->isDialog && GetDlgCtrlID(child) != IDC_SOURCE_PATH) shown->labels.push_back(WindowText(child));
     if (!shown->isDialog && (kind == "Button" || kind == "BUTTON")) shown->buttons.push_back(GetDlgCtrlID(child));
     // The icon static of a box (SS_ICON) carries the warning icon.
     if (kind == "Static" && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
@@ -86,12 +90,17 @@ Shown ReadShown(HWND w) {
     Shown s;
     s.title = WindowText(w);
     s.topmost = (GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    s.window = w;
     s.owner = GetWindow(w, GW_OWNER);
     s.isDialog = GetDlgItem(w, IDC_SOURCE_PATH) != nullptr;
-    s.text = WindowText(GetDlgItem(w, s.isDialog ? IDC_SOURCE_PATH : 0xFFFF));
+    s.isFileDialog = !s.isDialog && !GetDlgItem(w, 0xFFFF);
+    const int text = s.isDialog ? IDC_SOURCE_PATH : s.isFileDialog ? FileNameBox(w) : 0xFFFF;
+    s.text = WindowText(GetDlgItem(w, text));
     EnumChildWindows(w, CollectControl, reinterpret_cast<LPARAM>(&s));
     return s;
 }
+
+int FileNameBox(HWND fileDialog) { return GetDlgItem(fileDialog, 0x47C) ? 0x47C : 0x480; }
 
 std::vector<HWND> DialogWindows(DWORD processId) {
     std::pair<DWORD, std::vector<HWND>> found{processId, {}};
