@@ -1,10 +1,17 @@
 // Conversion runs on real files: whole files checked against byte literals.
+// Under Wine also against files that other programs hold open, or that
+// are read-only.
 #include "convert/convert_job.h"
 
 #include <gtest/gtest.h>
 
-#include "convert/conversion_test.h"
+#include <string>
+
 #include "convert/step_fault.h"
+#include "test_support.h"
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 const char kExample[] = "#HotKey 3 90\r\n#Window 400 300\r\nMail C:\\mail.exe [Comment:メール]\r\n";
@@ -16,12 +23,34 @@ const char kOldIni[] = "[Other]\r\nx=1\r\n[VAXU]\r\nTheme=dark\r\nHistory=5\r\n"
 const char kOldCmd[] = "[Old]\r\nPATH=C:\\old.exe\r\n";
 const char kMissing[] = "<missing>";
 
-class Conversion : public test::ConversionTest {
+// A job with an empty install folder and a legacy file of its own.
+class Conversion : public ::testing::Test {
 protected:
+    void SetUp() override {
+        job.Init();
+        job.installFolder.Assign(dir.Path().c_str());
+    }
+    void TearDown() override { job.Teardown(); }
+
     void PutOldFiles() {
         test::WriteBytes(dir.File("vaxu.ini"), kOldIni);
         test::WriteBytes(dir.File("vaxu_cmd.txt"), kOldCmd);
     }
+    void Prepare(const std::string& legacy) {
+        test::WriteBytes(source, legacy);
+        job.sourcePath.Assign(source.c_str());
+    }
+    ConvertResult Convert(const std::string& legacy) {
+        Prepare(legacy);
+        return job.RunConversion();
+    }
+    std::string Ini() { return test::ReadBytes(dir.File("vaxu.ini")); }
+    std::string Cmd() { return test::ReadBytes(dir.File("vaxu_cmd.txt")); }
+    std::string Bak() { return test::ReadBytes(dir.File("vaxu_cmd.txt.bak")); }
+
+    test::TempDir dir, legacyDir;
+    std::string source = legacyDir.File("path.txt");
+    ConvertJob job;
 };
 }  // namespace
 
@@ -144,3 +173,42 @@ TEST_F(Conversion, AnAllocationFailureAnywhereLeavesBothFilesAsTheyWere) {
         EXPECT_TRUE(r == ConvertResult::Converted || (Ini() == kOldIni && job.sourcePath.IsEmpty())) << k;
     }
 }
+
+#ifdef _WIN32
+TEST_F(Conversion, FilesHeldByAnotherProgramFailTheRunAndStayAsTheyWere) {
+    const struct {
+        std::string held;
+        DWORD share;
+        ConvertResult result;
+    } cases[] = {
+        {source, 0, ConvertResult::NotSettingsFile},
+        {dir.File("vaxu.ini"), 0, ConvertResult::NotSaved},
+        {dir.File("vaxu_cmd.txt"), FILE_SHARE_READ, ConvertResult::NotSaved},  // readable, not replaceable
+        {dir.File("vaxu_cmd.txt.bak"), 0, ConvertResult::NotSaved},
+    };
+    test::WriteBytes(dir.File("vaxu_cmd.txt.bak"), "older backup");
+    for (const auto& c : cases) {
+        PutOldFiles();
+        Prepare(kExample);
+        HANDLE h = CreateFileA(c.held.c_str(), GENERIC_READ, c.share, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(job.RunConversion(), c.result) << c.held;
+        CloseHandle(h);
+        EXPECT_TRUE(Ini() == kOldIni && Cmd() == kOldCmd) << c.held;
+        for (const char* temp : {"vaxu.ini.tmp", "vaxu_cmd.txt.tmp"}) EXPECT_FALSE(test::Exists(dir.File(temp)));
+    }
+}
+
+// Windows refuses writes to read-only files; Wine run by root may not.
+// Either way the result must match the files.
+TEST_F(Conversion, ReadOnlyFilesGiveATruthfulResult) {
+    for (const char* f : {"vaxu.ini", "vaxu_cmd.txt"}) {
+        PutOldFiles();
+        Prepare(kExample);
+        SetFileAttributesA(dir.File(f).c_str(), FILE_ATTRIBUTE_READONLY);
+        const ConvertResult r = job.RunConversion();
+        SetFileAttributesA(dir.File(f).c_str(), FILE_ATTRIBUTE_NORMAL);
+        EXPECT_EQ(Cmd(), r == ConvertResult::Converted ? kExampleCmd : kOldCmd) << f;
+    }
+}
+#endif
