@@ -6,12 +6,49 @@
 #include <string>
 #include <vector>
 
-#include "convert/command_rows.h"
+#include "platform/files.h"
 #include "test_support.h"
 
 namespace {
-using test::Row;
+// A command list as rows of texts; a null field has no storage.
+struct Row {
+    const char* name;
+    const char* path;
+    const char* folder;
+    const char* comment;
+};
+
+std::string BuildCommandFile(const std::vector<Row>& rows) {
+    CommandList list;
+    for (const Row& r : rows) {
+        CommandEntry e;
+        e.name.Assign(r.name);
+        e.path.Assign(r.path);  // Assign(null) leaves the field without storage
+        e.folder.Assign(r.folder);
+        e.comment.Assign(r.comment);
+        list.PushBack(e);
+    }
+    CommandFileText text;
+    EXPECT_TRUE(text.Build(list));
+    return std::string(text.Data() ? text.Data() : "", text.Size());
+}
+
 const char* const kNone = nullptr;  // a field without storage
+
+// The same rows written one key at a time through the profile service (the
+// native build's own writer outside Windows), as the old way did.
+std::string KeyByKey(const std::vector<Row>& rows) {
+    test::TempDir dir;
+    const std::string file = dir.File("cmd.txt");
+    for (const Row& r : rows) {
+        WriteProfileText(r.name, "PATH", r.path, file.c_str());
+        WriteProfileText(r.name, "FOLDER", r.folder, file.c_str());
+        WriteProfileText(r.name, "COMMENT", r.comment, file.c_str());
+    }
+    ForgetProfile(file.c_str());
+    const std::string bytes = test::ReadBytes(file);
+    return bytes == "<missing>" ? "" : bytes;
+}
 }  // namespace
 
 TEST(CommandFile, FollowsTheProfileServiceRules) {
@@ -19,13 +56,14 @@ TEST(CommandFile, FollowsTheProfileServiceRules) {
         const char* rule;
         std::vector<Row> rows;
         std::string bytes;
+        bool asService = true;  // WritePrivateProfileStringA, key by key, writes the same
     } cases[] = {
         {"one section per name, keys in order, empty value kept",
          {{"Mail", "C:\\m.exe", "", "メール"}, {"Tool", "t", kNone, kNone}},
          "[Mail]\r\nPATH=C:\\m.exe\r\nFOLDER=\r\nCOMMENT=メール\r\n[Tool]\r\nPATH=t\r\n"},
         {"ASCII case and end blanks ignored, first spelling written, values replaced in place",
          {{" Mail\t", "a", "f", kNone}, {"MAIL", "b", "g", "c"}},
-         "[Mail]\r\nPATH=b\r\nFOLDER=g\r\nCOMMENT=c\r\n"},
+         "[Mail]\r\nPATH=b\r\nFOLDER=g\r\nCOMMENT=c\r\n", false},  // Wine trims names only when writing
         {"a missing field removes its key; written again it goes to the end",
          {{"T", "a", "f", "c"}, {"t", "b", kNone, kNone}, {"T", "c", "g", kNone}},
          "[T]\r\nPATH=c\r\nFOLDER=g\r\n"},
@@ -35,7 +73,7 @@ TEST(CommandFile, FollowsTheProfileServiceRules) {
         {"missing fields alone never make a section", {{"X", kNone, kNone, kNone}}, ""},
         {"blanks that start a value go, blanks that end it stay",
          {{"S", " \tC:\\s.exe  ", "   ", kNone}},
-         "[S]\r\nPATH=C:\\s.exe  \r\nFOLDER=\r\n"},
+         "[S]\r\nPATH=C:\\s.exe  \r\nFOLDER=\r\n", false},  // Wine's write cache drops them
         // "ア" is 83 41 and "ヂ" 83 61: trail bytes are never folded.
         {"double-byte names match exactly", {{"ア", "1", kNone, kNone}, {"ヂ", "2", kNone, kNone}},
          "[ア]\r\nPATH=1\r\n[ヂ]\r\nPATH=2\r\n"},
@@ -45,7 +83,10 @@ TEST(CommandFile, FollowsTheProfileServiceRules) {
          {{"ソ表ー", "C:\\ソ\\", kNone, ";x=[y]"}, {"x]y", "=", kNone, kNone}},
          "[ソ表ー]\r\nPATH=C:\\ソ\\\r\nCOMMENT=;x=[y]\r\n[x]y]\r\nPATH==\r\n"},
     };
-    for (const Case& c : cases) EXPECT_EQ(test::BuildCommandFile(c.rows), c.bytes) << c.rule;
+    for (const Case& c : cases) {
+        EXPECT_EQ(BuildCommandFile(c.rows), c.bytes) << c.rule;
+        EXPECT_EQ(c.asService ? KeyByKey(c.rows) : c.bytes, c.bytes) << c.rule;
+    }
 }
 
 // Enough names of different lengths to share hash slots: each is its own section.
@@ -56,5 +97,5 @@ TEST(CommandFile, ManyNamesStayApartAndInOrder) {
     for (int i = 0; i < 3000; ++i) names.push_back("N" + std::to_string(i % 1000));
     for (int i = 0; i < 3000; ++i) rows.push_back({names[i].c_str(), i < 1000 ? "x" : "y", kNone, kNone});
     for (int i = 0; i < 1000; ++i) expected += "[N" + std::to_string(i) + "]\r\nPATH=y\r\n";
-    EXPECT_EQ(test::BuildCommandFile(rows), expected);
+    EXPECT_EQ(BuildCommandFile(rows), expected);
 }
