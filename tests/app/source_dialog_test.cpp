@@ -1,6 +1,7 @@
 // The source dialog in this process, opened modeless so that each message
-// is sent and answered in turn: what it shows on opening and what drops
-// put in its edit. Typing, browsing and the warnings are checked end to end.
+// is sent and answered in turn: its template, what it shows on opening and
+// what drops put in its edit. Typing, browsing and the warnings are checked
+// end to end.
 #include "app/source_dialog.h"
 
 #include <gtest/gtest.h>
@@ -110,4 +111,21 @@ TEST_F(SourceDialog, DropsPutTheFirstPathInTheEditAndNothingElse) {
     Drop(dialog, {stale});
     EXPECT_TRUE(Edit() == stale || Edit() == folder / "gone.txt") << Edit();
     EXPECT_STREQ(job.sourcePath.Text(), "unchanged") << "a drop only fills the edit";
+}
+
+// The template as built: the system adds only WS_CLIPSIBLINGS and
+// DS_3DLOOK to its style.
+TEST_F(SourceDialog, TemplateStyleFontAndControls) {
+    Open();
+    EXPECT_EQ(GetWindowLongA(dialog, GWL_STYLE) & ~(WS_CLIPSIBLINGS | DS_3DLOOK), 0x90CA0AC0);
+    EXPECT_TRUE(GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+    LOGFONTA font = {};
+    GetObjectA(reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)), sizeof font, &font);
+    EXPECT_STREQ(font.lfFaceName, "ＭＳ Ｐゴシック");
+    HDC screen = GetDC(nullptr);
+    EXPECT_EQ(font.lfHeight, -MulDiv(9, GetDeviceCaps(screen, LOGPIXELSY), 72)) << "9 points";
+    ReleaseDC(nullptr, screen);
+    std::vector<int> ids;
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) ids.push_back(GetDlgCtrlID(c));
+    EXPECT_EQ(ids, (std::vector<int>{IDOK, IDCANCEL, IDC_STATIC, IDC_STATIC, IDC_SOURCE_PATH, IDC_BROWSE}));
 }

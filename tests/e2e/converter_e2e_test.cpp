@@ -5,10 +5,12 @@
 #include <shlobj.h>
 
 #include <string>
+#include <vector>
 
 #include "app/resource.h"
 #include "e2e/converter_driver.h"
 #include "test_support.h"
+#include "version.h"
 
 using e2e::Answer;
 const Answer kOk = Answer::Button(IDOK);
@@ -326,4 +328,33 @@ TEST_F(Converter, NewFilesThatCannotBeWrittenAreReportedNotCompleted) {
     test::WriteBytes(base / "afile");
     Set(kLM, "InstFolder", Str(base / "afile\\sub\\"));
     Run({{kFound, kOk}, {kNotSaved, kOk}, {Dialog(), Answer::Cancel()}});
+}
+
+// The manifest declares no execution level, so UAC file virtualization
+// stays on for the 32-bit program, as for the launcher.
+TEST(Converter, ProgramCarriesItsVersionIconAndManifest) {
+    const std::string program = e2e::ConverterPath();
+    DWORD ignored = 0, size = GetFileVersionInfoSizeA(program.c_str(), &ignored);
+    std::vector<BYTE> info(size);
+    ASSERT_TRUE(size && GetFileVersionInfoA(program.c_str(), 0, size, info.data())) << program;
+    char* value = nullptr;
+    UINT length = 0;
+    const char* const strings[][2] = {{"FileDescription", "ヴァクスファイルコンバーター"},
+                                      {"ProductName", "ヴァクスファイルコンバーター"},
+                                      {"FileVersion", VAXU_VERSION_TEXT}};
+    for (const auto& s : strings) {
+        std::string query = std::string("\\StringFileInfo\\041103a4\\") + s[0];
+        ASSERT_TRUE(VerQueryValueA(info.data(), query.c_str(), reinterpret_cast<void**>(&value), &length)) << s[0];
+        EXPECT_STREQ(value, s[1]);
+    }
+    HMODULE module = LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // RT_MANIFEST
+    ASSERT_NE(found, nullptr);
+    EXPECT_NE(FindResourceA(module, MAKEINTRESOURCEA(IDI_APP_GROUP), RT_GROUP_ICON), nullptr) << "the icon";
+    const std::string manifest(static_cast<const char*>(LockResource(LoadResource(module, found))),
+                               SizeofResource(module, found));
+    FreeLibrary(module);
+    EXPECT_NE(manifest.find(">true</dpiAware>"), std::string::npos);
+    EXPECT_NE(manifest.find("8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"), std::string::npos) << "Windows 10 and 11";
+    EXPECT_EQ(manifest.find("<trustInfo"), std::string::npos);
 }
