@@ -332,7 +332,7 @@ TEST_F(Converter, NewFilesThatCannotBeWrittenAreReportedNotCompleted) {
 
 // The manifest declares no execution level, so UAC file virtualization
 // stays on for the 32-bit program, as for the launcher.
-TEST(Converter, ProgramCarriesItsVersionIconAndManifest) {
+TEST(Program, CarriesItsVersionIconAndManifest) {
     const std::string program = e2e::ConverterPath();
     DWORD ignored = 0, size = GetFileVersionInfoSizeA(program.c_str(), &ignored);
     std::vector<BYTE> info(size);
