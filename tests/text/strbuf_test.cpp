@@ -28,6 +28,8 @@ TEST(StrBuf, StorageSelfCopiesAndFailedGrowthKeepTheText) {
         EXPECT_FALSE(none.Assign("abc") || none.HasStorage());
     }
     EXPECT_EQ(std::string(copy.Text()).substr(0, 8), "bcdebcde") << "failed growth keeps the text";
+    test::AllocFailure fail(1);  // the copy of the first part fails, the second's would not
+    EXPECT_FALSE(Concat(copy, "b").HasStorage()) << "half a joined text is none";
 }
 
 // The model covers double-byte text in short buffers; these are long ones
