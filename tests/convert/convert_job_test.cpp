@@ -93,6 +93,8 @@ TEST_F(Conversion, RefusesFilesWithoutAUsableHotKeyAndWritesNothing) {
     EXPECT_EQ(Ini().substr(0, 49), "[HotKey]\r\nALT=1\r\nShift=1\r\nCtrl=1\r\nKey=999999999\r\n");
     EXPECT_EQ(Convert("#HotKey 0 65\n"), ConvertResult::Converted);
     EXPECT_EQ(Convert("#HotKey 2 0\n"), ConvertResult::Converted);
+    FileObj missing;
+    EXPECT_FALSE(missing.Open(legacyDir.File("missing.txt").c_str(), false, false) || missing.IsOpen());
     job.sourcePath.Assign(legacyDir.File("missing.txt").c_str());
     EXPECT_EQ(job.RunConversion(), ConvertResult::NotSettingsFile);
     EXPECT_TRUE(job.sourcePath.IsEmpty() && job.sourcePath.HasStorage()) << "wiped, not released";
