@@ -18,7 +18,7 @@
 namespace {
 int g_picture = 0;
 
-void Report(const std::string& folder, HWND window, const wintest::Shown& shown) {
+void Report(const std::string& folder, HWND window, const e2e::Shown& shown) {
     RedrawWindow(window, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     Sleep(500);  // let it paint
     char name[32];
@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
     }
     const std::string pictures = argv[1];
     const std::string mode = argc > 3 ? argv[3] : "detected";
-    auto hook = [&](HWND w, const wintest::Shown& s) { Report(pictures, w, s); };
+    auto hook = [&](HWND w, const e2e::Shown& s) { Report(pictures, w, s); };
     char cwd[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, cwd);
     e2e::Outcome o;

@@ -5,6 +5,9 @@
 
 #include "app/resource.h"
 
+using wintest::ClassName;
+using wintest::WindowText;
+
 namespace e2e {
 namespace {
 constexpr DWORD kTimeoutMs = 60000;
@@ -12,8 +15,54 @@ constexpr char kLauncherClass[] = "VAXU_APP_WND_CLASS";
 int g_destroyMessages = 0;
 bool g_hung = false;
 
+// The id of an open-file dialog's file name box: the Explorer-style
+// dialog's combo box (cmb13), or the old style's edit (edt1).
+int FileNameBox(HWND fileDialog) { return GetDlgItem(fileDialog, 0x47C) ? 0x47C : 0x480; }
+
+BOOL CALLBACK CollectControl(HWND child, LPARAM p) {
+    auto* shown = reinterpret_cast<Shown*>(p);
+    const std::string kind = ClassName(child);
+    if (shown->isFileDialog) return TRUE;
+    if (shown->isDialog && GetDlgCtrlID(child) != IDC_SOURCE_PATH) shown->labels.push_back(WindowText(child));
+    if (!shown->isDialog && (kind == "Button" || kind == "BUTTON")) shown->buttons.push_back(GetDlgCtrlID(child));
+    // The icon static of a box (SS_ICON) carries the warning icon.
+    if (kind == "Static" && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+        shown->warningIcon = SendMessageA(child, STM_GETICON, 0, 0) != 0;
+    return TRUE;
+}
+
+BOOL CALLBACK CollectDialog(HWND w, LPARAM p) {
+    auto* found = reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(p);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == found->first && IsWindowVisible(w) && ClassName(w) == "#32770") found->second.push_back(w);
+    return TRUE;
+}
+
+// One window as it is now: its kind, texts, buttons, style and owner.
+Shown ReadShown(HWND w) {
+    Shown s;
+    s.title = WindowText(w);
+    s.topmost = (GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    s.window = w;
+    s.owner = GetWindow(w, GW_OWNER);
+    s.isDialog = GetDlgItem(w, IDC_SOURCE_PATH) != nullptr;
+    s.isFileDialog = !s.isDialog && !GetDlgItem(w, 0xFFFF);
+    const int text = s.isDialog ? IDC_SOURCE_PATH : s.isFileDialog ? FileNameBox(w) : 0xFFFF;
+    s.text = WindowText(GetDlgItem(w, text));
+    EnumChildWindows(w, CollectControl, reinterpret_cast<LPARAM>(&s));
+    return s;
+}
+
+// The visible top-level dialog-class windows of a process.
+std::vector<HWND> DialogWindows(DWORD processId) {
+    std::pair<DWORD, std::vector<HWND>> found{processId, {}};
+    EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&found));
+    return found.second;
+}
+
 void Give(HWND w, const Shown& shown, const Answer& a) {
-    const int edit = shown.isDialog ? IDC_SOURCE_PATH : wintest::FileNameBox(w);
+    const int edit = shown.isDialog ? IDC_SOURCE_PATH : FileNameBox(w);
     if (a.typed) SetDlgItemTextA(w, edit, a.text.c_str());
     if (a.byEnter) {
         PostMessageA(GetDlgItem(w, edit), WM_KEYDOWN, VK_RETURN, 0);
@@ -66,11 +115,11 @@ Outcome RunConverter(const std::string& workingDir, std::vector<Answer> answers,
         // Handles of closed windows may come back for new ones.
         answered.erase(std::remove_if(answered.begin(), answered.end(), [](HWND w) { return !IsWindow(w); }),
                        answered.end());
-        for (HWND w : wintest::DialogWindows(pi.dwProcessId)) {
+        for (HWND w : DialogWindows(pi.dwProcessId)) {
             // A disabled window waits for a box of its own to close.
             if (!IsWindowEnabled(w) || std::find(answered.begin(), answered.end(), w) != answered.end()) continue;
             Sleep(50);  // let the window finish opening
-            out.shown.push_back(wintest::ReadShown(w));
+            out.shown.push_back(ReadShown(w));
             answered.push_back(w);
             // Its owner, when answered, is answered again once this closes.
             answered.erase(std::remove(answered.begin(), answered.end(), out.shown.back().owner), answered.end());

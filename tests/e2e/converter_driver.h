@@ -13,7 +13,18 @@
 #include "platform/win_support.h"
 
 namespace e2e {
-using wintest::Shown;
+// One window a program showed, as read off the live window.
+struct Shown {
+    bool isDialog = false;      // the source dialog
+    bool isFileDialog = false;  // the open-file dialog
+    std::string text;  // a box's message, the source dialog's path edit, or the file name box
+    std::string title;
+    std::vector<int> buttons;  // a box's button ids, in window order
+    std::vector<std::string> labels;  // the source dialog's controls' texts, in window order
+    bool topmost = false;      // MB_SYSTEMMODAL boxes stay on top
+    bool warningIcon = false;
+    HWND window = nullptr, owner = nullptr;
+};
 
 struct Answer {
     int button;           // pressed after typing
