@@ -16,6 +16,8 @@ namespace {
 constexpr char kSubKey[] = "SoftWare\\VAXU\\";
 constexpr char kLauncherClass[] = "VAXU_APP_WND_CLASS";
 constexpr UINT kLauncherCloseTimeoutMs = 3000;
+constexpr DWORD kLauncherExitWaitMs = 10000;
+constexpr DWORD kWindowPollMs = 100;
 
 // Every box of the flow: system modal, warning icon, owned by the desktop.
 int Show(const char* text, UINT buttons) {
@@ -75,16 +77,41 @@ void FindLegacyCandidate(RegKey& key, StrBuf& candidate) {
     key.Close();
 }
 
-// False when the user chose to leave the launcher running.
+// Waits for the launcher to end: for its process where it could be
+// opened, else until its window is gone. True when it ended in time.
+bool LauncherEnded(HWND launcher, HANDLE process) {
+    if (process) return WaitForSingleObject(process, kLauncherExitWaitMs) == WAIT_OBJECT_0;
+    for (DWORD waited = 0; IsWindow(launcher); waited += kWindowPollMs) {
+        if (waited >= kLauncherExitWaitMs) return false;
+        Sleep(kWindowPollMs);
+    }
+    return true;
+}
+
+// Asks the launcher to close and waits until it has ended, since it saves
+// its own settings as it exits and would write over the new files. While
+// it runs on, the question comes again. False when the user chose to leave
+// it running.
 bool CloseRunningLauncher() {
     HWND launcher = FindWindowA(kLauncherClass, nullptr);
     if (!launcher) return true;
-    if (Show(messages::kLauncherRunning, MB_YESNO) == IDNO) return false;
-    // A launcher that no longer answers must not hold up the conversion.
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutA(launcher, WM_DESTROY, 0, 0, SMTO_ABORTIFHUNG, kLauncherCloseTimeoutMs, &ignored);
-    Sleep(500);
-    return true;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(launcher, &processId);
+    HANDLE process = processId ? OpenProcess(SYNCHRONIZE, FALSE, processId) : nullptr;
+    bool ended = false;
+    for (bool first = true; !ended; first = false) {
+        // A repeated question goes on only on "yes", so that a box that
+        // cannot be shown never keeps the converter waiting.
+        const int answer = Show(messages::kLauncherRunning, MB_YESNO);
+        if (answer == IDNO || (!first && answer != IDYES)) break;
+        // A launcher that no longer answers must not hang the converter.
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutA(launcher, WM_DESTROY, 0, 0, SMTO_ABORTIFHUNG, kLauncherCloseTimeoutMs, &ignored);
+        ended = LauncherEnded(launcher, process);
+    }
+    if (process) CloseHandle(process);
+    if (ended) Sleep(500);
+    return ended;
 }
 
 // After an all-users conversion the per-user Start-menu folder and

@@ -12,8 +12,6 @@ namespace e2e {
 namespace {
 constexpr DWORD kTimeoutMs = 60000;
 constexpr char kLauncherClass[] = "VAXU_APP_WND_CLASS";
-int g_destroyMessages = 0;
-bool g_hung = false;
 
 // The id of an open-file dialog's file name box: the Explorer-style
 // dialog's combo box (cmb13), or the old style's edit (edt1).
@@ -71,28 +69,18 @@ void Give(HWND w, const Shown& shown, const Answer& a) {
     }
 }
 
-// Waits up to 30 ms for the process to end, handling messages sent to this
-// thread's windows meanwhile.
-bool StillRunning(HANDLE process) {
-    if (g_hung) return WaitForSingleObject(process, 30) == WAIT_TIMEOUT;
-    DWORD woke = MsgWaitForMultipleObjects(1, &process, FALSE, 30, QS_ALLINPUT);
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    return woke != WAIT_OBJECT_0;
-}
 
-LRESULT CALLBACK LauncherProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-    if (m == WM_DESTROY) ++g_destroyMessages;
-    return DefWindowProcA(w, m, wp, lp);
+std::string Beside(const char* name) {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string path = self;
+    return path.substr(0, path.find_last_of('\\') + 1) + name;
 }
 }  // namespace
 
 std::string ConverterPath() {
     if (const char* other = getenv("VAXU_CONVERTER")) return other;  // e.g. the unpacked release
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string path = self;
-    return path.substr(0, path.find_last_of('\\') + 1) + "VaxuConverter.exe";
+    return Beside("VaxuConverter.exe");
 }
 
 Outcome RunConverter(const std::string& workingDir, std::vector<Answer> answers, ShownHook onShown) {
@@ -106,7 +94,7 @@ Outcome RunConverter(const std::string& workingDir, std::vector<Answer> answers,
     std::vector<HWND> answered;
     size_t next = 0;
     const DWORD start = GetTickCount();
-    while (StillRunning(pi.hProcess)) {
+    while (WaitForSingleObject(pi.hProcess, 30) == WAIT_TIMEOUT) {
         if (GetTickCount() - start > kTimeoutMs || out.unexpectedWindow) {
             out.timedOut = !out.unexpectedWindow;
             TerminateProcess(pi.hProcess, 998);
@@ -136,25 +124,31 @@ Outcome RunConverter(const std::string& workingDir, std::vector<Answer> answers,
     return out;
 }
 
-FakeLauncher::FakeLauncher(bool hung) {
-    g_destroyMessages = 0;
-    g_hung = hung;
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = LauncherProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = kLauncherClass;
-    RegisterClassA(&wc);
-    window_ = CreateWindowA(kLauncherClass, "VAXU", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, wc.hInstance,
-                            nullptr);
+FakeLauncher::FakeLauncher(const char* mode, const std::string& folder) {
+    // A backslash before the closing quote is doubled, or it would escape it.
+    const std::string arg = folder.back() == '\\' ? folder + "\\" : folder;
+    std::string command = "\"" + Beside("fake_launcher.exe") + "\" " + mode + " \"" + arg + "\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &process_)) return;
+    for (int waited = 0; !FindWindowA(kLauncherClass, nullptr) && waited < 20000; waited += 50) Sleep(50);
 }
 
 FakeLauncher::~FakeLauncher() {
-    g_hung = false;
-    // Really destroy it now, without counting.
-    SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DefWindowProcA));
-    DestroyWindow(window_);
-    UnregisterClassA(kLauncherClass, GetModuleHandleA(nullptr));
+    if (!process_.hProcess) return;
+    if (Running()) TerminateProcess(process_.hProcess, 999);
+    WaitForSingleObject(process_.hProcess, 10000);
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
 }
 
-int FakeLauncher::DestroyMessages() const { return g_destroyMessages; }
+bool FakeLauncher::Running() const {
+    return process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+int FakeLauncher::DestroyMessages() const {
+    DWORD code = 0;
+    if (Running() || !GetExitCodeProcess(process_.hProcess, &code)) return -1;
+    return static_cast<int>(code);
+}
 }  // namespace e2e

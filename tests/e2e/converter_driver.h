@@ -48,25 +48,28 @@ struct Outcome {
 // Called for each window before it is answered.
 using ShownHook = std::function<void(HWND window, const Shown& shown)>;
 
-// Starts the converter in workingDir and answers in order. Meanwhile this
-// thread handles the messages sent to its windows, unless a FakeLauncher
-// made it hang.
+// Starts the converter in workingDir and answers in order.
 Outcome RunConverter(const std::string& workingDir, std::vector<Answer> answers, ShownHook onShown = nullptr);
 
 // The converter next to this test program.
 std::string ConverterPath();
 
-// A window of the launcher's class on this thread that counts the
-// WM_DESTROY messages it receives. A hung one's thread stops handling
-// messages while the converter runs.
+// What the slow fake launcher saves as vaxu_cmd.txt when it ends.
+constexpr char kLauncherSave[] = "[Saved by the launcher]\r\nPATH=C:\\exit.exe\r\n";
+
+// The launcher running in a process of its own (fake_launcher.exe beside
+// this program), its window open; ended at the latest when this goes.
 class FakeLauncher {
 public:
-    explicit FakeLauncher(bool hung = false);
+    // mode: "ordinary", "slow" or "hung"; folder: where "slow" saves.
+    FakeLauncher(const char* mode, const std::string& folder);
     ~FakeLauncher();
+    bool Running() const;
+    // WM_DESTROY messages it got, once it has ended; -1 while it runs.
     int DestroyMessages() const;
 
 private:
-    HWND window_ = nullptr;
+    PROCESS_INFORMATION process_ = {};
 };
 
 }  // namespace e2e

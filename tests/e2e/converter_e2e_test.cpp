@@ -217,19 +217,31 @@ TEST_F(Converter, DetectedFileIsAnnouncedAndConvertedIntoANewFolder) {
     EXPECT_EQ(ValueCount(kCU), 1);
 }
 
-TEST_F(Converter, RunningLauncherIsClosedOnlyWithConsentAndAHungOneIsNotWaitedFor) {
+// The launcher saves its own settings as it ends, so the files change only
+// once it has ended: a slow one is waited for, and about a hung one the
+// question comes again.
+TEST_F(Converter, RunningLauncherIsClosedWithConsentAndTheFilesChangeOnlyOnceItHasEnded) {
     Install();
+    const Answer yes = Answer::Button(IDYES), no = Answer::Button(IDNO);
     {
-        e2e::FakeLauncher launcher;
-        Run({{kRunning, Answer::Button(IDNO)}});
-        EXPECT_EQ(launcher.DestroyMessages(), 0);
+        e2e::FakeLauncher launcher("ordinary", inst);
+        Run({{kRunning, no}});
+        EXPECT_TRUE(launcher.Running());
         EXPECT_FALSE(test::Exists(inst + "vaxu.ini"));
-        Run({{kRunning, Answer::Button(IDYES)}, {kFound, kOk}, {kCompleted, kOk}});
+        Run({{kRunning, yes}, {kFound, kOk}, {kCompleted, kOk}});
         EXPECT_EQ(launcher.DestroyMessages(), 1);
     }
-    e2e::FakeLauncher hung(true);  // stops answering: the driver's time limit would end a converter that waits
-    Run({{kRunning, Answer::Button(IDYES)}, {kFound, kOk}, {kCompleted, kOk}});
-    ExpectConverted(inst);
+    {
+        e2e::FakeLauncher slow("slow", inst);
+        Run({{kRunning, yes}, {kFound, kOk}, {kCompleted, kOk}});
+        ExpectConverted(inst);
+        EXPECT_EQ(test::ReadBytes(inst + "vaxu_cmd.txt.bak"), e2e::kLauncherSave) << "its last save is the backup";
+    }
+    wintest::RemoveAll(inst);
+    e2e::FakeLauncher hung("hung", inst);
+    Run({{kRunning, yes}, {kRunning, no}});
+    EXPECT_TRUE(hung.Running());
+    EXPECT_FALSE(test::Exists(inst));
 }
 
 TEST_F(Converter, AFailedDetectedFileIsOfferedOnceThenAQuotedPathIsTaken) {
