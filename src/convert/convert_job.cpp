@@ -1,14 +1,21 @@
 #include "convert/convert_job.h"
 
+#include <chrono>
 #include <cstddef>
+#include <cstring>
+#include <thread>
 
 #include "convert/command_file.h"
 #include "convert/step_fault.h"
 #include "platform/files.h"
+#include "text/memory.h"
 
 namespace {
 ConvertJob* g_liveJob = nullptr;
 constexpr int kBlock = 1 << 16;
+// Pauses between tries while another program holds a file: about a
+// second in all, enough for an indexer or a virus scanner to let go.
+constexpr int kBusyPausesMs[] = {50, 100, 150, 300, 400};
 
 // Each step that changes a file asks first whether a test wants it to fail.
 bool Step() { return !step_fault::Fails(); }
@@ -25,25 +32,96 @@ bool WriteNewFile(const char* path, const char* data, std::size_t size) {
     return Step() && file.Flush();
 }
 
-// Copies the bytes only: the copy is a plain new file whatever the
-// attributes of the original.
-bool CopyBytes(const char* from, const char* to) {
-    FileObj source, target;
-    if (!source.Open(from, false, false) || !Step() || !target.Open(to, true, true)) return false;
-    char block[4096];
-    for (int got; (got = source.Read(block, sizeof block)) > 0;) {
-        if (!target.Write(block, got)) return false;
+// The whole content of a file, held in memory.
+class FileBytes {
+public:
+    FileBytes() = default;
+    ~FileBytes() { MemFree(data_, capacity_); }
+    FileBytes(const FileBytes&) = delete;
+    FileBytes& operator=(const FileBytes&) = delete;
+
+    // Reads the file to its end, leaving other programs free to read and
+    // write it meanwhile. False on any read error: a short copy is no copy.
+    bool Load(const char* path) {
+        FileObj file;
+        if (!file.OpenShared(path)) return false;
+        for (;;) {
+            if (capacity_ - size_ < kReadBlock && !Grow()) return false;
+            int got = step_fault::ReadFails() ? -1 : file.Read(data_ + size_, kReadBlock);
+            if (got < 0) return false;
+            if (got == 0) return true;
+            size_ += got;
+        }
     }
-    return target.Flush();
+    const char* Data() const { return data_; }
+    std::size_t Size() const { return size_; }
+
+private:
+    static constexpr std::size_t kReadBlock = 4096;
+    bool Grow() {
+        std::size_t capacity = capacity_ ? capacity_ * 2 : kReadBlock * 2;
+        char* data = static_cast<char*>(MemAlloc(capacity));
+        if (!data) return false;
+        if (size_) std::memcpy(data, data_, size_);
+        MemFree(data_, capacity_);
+        data_ = data;
+        capacity_ = capacity;
+        return true;
+    }
+
+    char* data_ = nullptr;
+    std::size_t size_ = 0, capacity_ = 0;
+};
+
+// Tries op again while another program holds a file for a moment.
+template <typename Op>
+FileStatus WhileBusy(Op op) {
+    FileStatus status = op();
+    for (int pause : kBusyPausesMs) {
+        if (status != FileStatus::Busy) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+        status = op();
+    }
+    return status;
 }
 
-// Puts the previous command file back from its backup (or removes a new
-// one that had no predecessor) after a later step failed.
-void RestoreCommandFile(const SavePaths& paths, bool hadCommands) {
+// Puts a complete temporary file in place of target. A rename does it in
+// one step. Where the rename is refused (as it may be in a folder under
+// UAC file virtualization, which renames may not reach), the temporary
+// file is copied over target instead, then deleted. steps: whether the
+// test seam may fail the tries (not while putting old files back).
+bool SwapIn(const char* temp, const char* target, bool steps) {
+    FileStatus moved = WhileBusy([&] {
+        FileStatus forced;
+        if (steps && !Step()) return FileStatus::Refused;
+        return step_fault::ForcedRename(forced) ? forced : ReplaceFileWith(temp, target);
+    });
+    if (moved == FileStatus::Done) return true;
+    if (moved == FileStatus::Missing) return false;
+    if (WhileBusy([&] { return steps && !Step() ? FileStatus::Refused : CopyFileOver(temp, target); }) !=
+        FileStatus::Done)
+        return false;
+    DeleteFileAt(temp);
+    return true;
+}
+
+// Puts a file back as it was after a swap failed, which a copy may have
+// left half-written: from its old bytes, or gone when it had none.
+void PutBack(const char* target, const char* temp, const FileBytes* old) {
+    if (!old) {
+        DeleteFileAt(target);
+    } else if (WriteNewFile(temp, old->Data(), old->Size())) {
+        SwapIn(temp, target, false);
+    }
+}
+
+// The same for the command file, from the backup made before the swap.
+void PutBackCommandFile(const SavePaths& paths, bool hadCommands) {
+    FileBytes old;
     if (!hadCommands) {
-        DeleteFileAt(paths.cmd.Text());
-    } else if (CopyFileOver(paths.backup.Text(), paths.cmdTemp.Text())) {
-        ReplaceFileWith(paths.cmdTemp.Text(), paths.cmd.Text());
+        PutBack(paths.cmd.Text(), paths.cmdTemp.Text(), nullptr);
+    } else if (old.Load(paths.backup.Text())) {
+        PutBack(paths.cmd.Text(), paths.cmdTemp.Text(), &old);
     }
 }
 }  // namespace
@@ -105,9 +183,9 @@ bool SavePaths::Build(const StrBuf& installFolder) {
 
 // The new settings go into a copy of vaxu.ini, key by key, so that other
 // keys survive and the file itself changes in one step or not at all.
-bool ConvertJob::PrepareSettingsFile(const SavePaths& paths) {
-    if (FileExists(paths.ini.Text())) {
-        if (!CopyBytes(paths.ini.Text(), paths.iniTemp.Text())) return false;
+bool ConvertJob::PrepareSettingsFile(const SavePaths& paths, const char* oldIni, std::size_t oldSize) {
+    if (oldIni) {
+        if (!WriteNewFile(paths.iniTemp.Text(), oldIni, oldSize)) return false;
     } else {
         DeleteFileAt(paths.iniTemp.Text());  // left over from an interrupted run
     }
@@ -123,17 +201,20 @@ bool ConvertJob::PrepareSettingsFile(const SavePaths& paths) {
 bool ConvertJob::SaveNewFiles() {
     SavePaths paths;
     CommandFileText text;
+    FileBytes oldIni;
     if (!paths.Build(installFolder) || !text.Build(commands)) return false;
     const bool hadCommands = FileExists(paths.cmd.Text());
+    const bool hadIni = FileExists(paths.ini.Text());
     const bool hasCommands = text.Size() > 0;
     bool ok = (!hasCommands || WriteNewFile(paths.cmdTemp.Text(), text.Data(), text.Size())) &&
-              PrepareSettingsFile(paths) &&
-              (!hadCommands || (Step() && CopyFileOver(paths.cmd.Text(), paths.backup.Text()))) &&
-              (hasCommands ? Step() && ReplaceFileWith(paths.cmdTemp.Text(), paths.cmd.Text())
-                           : !hadCommands || (Step() && DeleteFileAt(paths.cmd.Text())));
-    if (ok && !(Step() && ReplaceFileWith(paths.iniTemp.Text(), paths.ini.Text()))) {
-        RestoreCommandFile(paths, hadCommands);
-        ok = false;
+              (!hadIni || oldIni.Load(paths.ini.Text())) && PrepareSettingsFile(paths, hadIni ? oldIni.Data() : nullptr, oldIni.Size()) &&
+              (!hadCommands || (Step() && CopyFileOver(paths.cmd.Text(), paths.backup.Text()) == FileStatus::Done));
+    if (ok) {
+        const bool commandsSwapped = hasCommands ? SwapIn(paths.cmdTemp.Text(), paths.cmd.Text(), true)
+                                                 : !hadCommands || (Step() && DeleteFileAt(paths.cmd.Text()));
+        ok = commandsSwapped && SwapIn(paths.iniTemp.Text(), paths.ini.Text(), true);
+        if (commandsSwapped && !ok) PutBack(paths.ini.Text(), paths.iniTemp.Text(), hadIni ? &oldIni : nullptr);
+        if (!ok) PutBackCommandFile(paths, hadCommands);
     }
     DeleteFileAt(paths.cmdTemp.Text());
     DeleteFileAt(paths.iniTemp.Text());

@@ -1,6 +1,8 @@
 // The conversion context shared by the start-up flow, the source file
 // dialog and the run that turns path.txt into vaxu.ini and vaxu_cmd.txt.
 #pragma once
+#include <cstddef>
+
 #include "convert/legacy_reader.h"
 #include "text/lists.h"
 #include "text/strbuf.h"
@@ -49,7 +51,8 @@ public:
 
 private:
     bool WriteSettingsFile(const char* iniPath);
-    bool PrepareSettingsFile(const SavePaths& paths);
+    // oldIni: the bytes of the present vaxu.ini, null when there is none.
+    bool PrepareSettingsFile(const SavePaths& paths, const char* oldIni, std::size_t oldSize);
     bool SaveNewFiles();
 
     LegacySettings settings_;

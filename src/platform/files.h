@@ -15,10 +15,13 @@ public:
     // Exclusive open (no sharing). write asks for read and write access,
     // create makes a new empty file; otherwise the file must exist.
     virtual bool Open(const char* path, bool write, bool create);
+    // Opens an existing file for reading while other programs may go on
+    // reading and writing it, as the profile service opens INI files.
+    bool OpenShared(const char* path);
     virtual void Close();
     virtual bool IsOpen() const { return handle_ != 0; }
     virtual const StrBuf& GetPath() const { return path_; }
-    // Bytes read, 0 on failure, at the end, or when closed.
+    // Bytes read; 0 at the end or when closed; -1 on a read error.
     virtual int Read(void* buffer, int count);
     virtual bool Write(const void* buffer, int count);
     virtual bool Seek(long distance, int method);
@@ -31,14 +34,22 @@ private:
     StrBuf path_;
 };
 
+// How a copy or a move ended, as far as the caller can act on it.
+enum class FileStatus {
+    Done,
+    Missing,  // the source (or the target's folder) is not there
+    Busy,     // another program holds a file: a sharing or lock violation
+    Refused,  // anything else: access denied, a folder in the way, a full disk
+};
+
 // True when a find-first search for path (wildcards allowed) finds an entry.
 bool FileExists(const char* path);
 // Copies from onto to, replacing an existing to.
-bool CopyFileOver(const char* from, const char* to);
+FileStatus CopyFileOver(const char* from, const char* to);
 bool DeleteFileAt(const char* path);
 // Moves from onto to in one step, replacing an existing to, written
 // through to the disk before it returns.
-bool ReplaceFileWith(const char* from, const char* to);
+FileStatus ReplaceFileWith(const char* from, const char* to);
 // Sets key=value in section of the INI file at path; a null value removes the key.
 bool WriteProfileText(const char* section, const char* key, const char* value, const char* path);
 // Lets go of what the profile writer keeps of the file, so that the file

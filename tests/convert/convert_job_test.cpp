@@ -20,6 +20,10 @@ const char kExampleIni[] =
     "[VAXU]\r\nHistory=0\r\nToolTip=0\r\nImeCtrl=0\r\nWndWidth=400\r\nWndHeight=300\r\nSavePosition=0\r\n";
 const char kExampleCmd[] = "[Mail]\r\nPATH=C:\\mail.exe \r\nCOMMENT=メール\r\n";
 const char kOldIni[] = "[Other]\r\nx=1\r\n[VAXU]\r\nTheme=dark\r\nHistory=5\r\n";
+// kExample's settings written into kOldIni: other keys stay.
+const char kMergedIni[] =
+    "[Other]\r\nx=1\r\n[VAXU]\r\nTheme=dark\r\nHistory=0\r\nToolTip=0\r\nImeCtrl=0\r\nWndWidth=400\r\n"
+    "WndHeight=300\r\nSavePosition=0\r\n[HotKey]\r\nALT=1\r\nShift=0\r\nCtrl=1\r\nKey=90\r\n";
 const char kOldCmd[] = "[Old]\r\nPATH=C:\\old.exe\r\n";
 const char kMissing[] = "<missing>";
 
@@ -124,28 +128,61 @@ TEST_F(Conversion, LongValuesAndAFolderWithoutItsSeparator) {
     EXPECT_EQ(test::ReadBytes(folder + "vaxu_cmd.txt"), kMissing) << "never beside the folder";
 }
 
-// Every step of the save made to fail in turn, on real files: the launcher's
-// two files stay byte for byte as they were and no temporary file is left.
-TEST_F(Conversion, AFailureAtAnyStepLeavesBothFilesAsTheyWere) {
-    for (bool existed : {true, false}) {
-        long k = 1;
-        for (;; ++k) {
-            for (const char* f : {"vaxu.ini", "vaxu_cmd.txt", "vaxu_cmd.txt.bak"}) std::remove(dir.File(f).c_str());
-            if (existed) PutOldFiles();
-            step_fault::Arm(k);
-            ConvertResult r = Convert(kExample);
-            bool injected = step_fault::Injected();
-            step_fault::Disarm();
-            if (!injected) break;
-            EXPECT_EQ(r, ConvertResult::NotSaved) << k;
-            EXPECT_EQ(Ini(), existed ? kOldIni : kMissing) << k;
-            EXPECT_EQ(Cmd(), existed ? kOldCmd : kMissing) << k;
-            EXPECT_NE(Bak(), kExampleCmd) << "only ever a copy of the old file, step " << k;
-            for (const char* f : {"vaxu.ini.tmp", "vaxu_cmd.txt.tmp"}) EXPECT_FALSE(test::Exists(dir.File(f))) << k;
+// Every step of the save made to fail in turn, on real files, with renames
+// working and with every rename refused (as UAC virtualization may refuse
+// them): the launcher's two files are either both new or byte for byte as
+// they were, and no temporary file is left.
+TEST_F(Conversion, AFailureAtAnyStepLeavesBothFilesNewOrAsTheyWere) {
+    for (bool renames : {true, false}) {
+        for (bool existed : {true, false}) {
+            for (long k = 1;; ++k) {
+                for (const char* f : {"vaxu.ini", "vaxu_cmd.txt", "vaxu_cmd.txt.bak"}) std::remove(dir.File(f).c_str());
+                if (existed) PutOldFiles();
+                step_fault::Arm(k);
+                if (!renames) step_fault::ForceRenames(FileStatus::Refused, -1);
+                const ConvertResult r = Convert(kExample);
+                const bool injected = step_fault::Injected();
+                step_fault::Disarm();
+                const bool converted = r == ConvertResult::Converted;
+                EXPECT_TRUE(converted || r == ConvertResult::NotSaved) << k;
+                EXPECT_EQ(Ini(), converted ? (existed ? kMergedIni : kExampleIni) : existed ? kOldIni : kMissing)
+                    << renames << existed << k;
+                EXPECT_EQ(Cmd(), converted ? kExampleCmd : existed ? kOldCmd : kMissing) << renames << existed << k;
+                const std::string bak = Bak();
+                EXPECT_TRUE(existed ? bak == kOldCmd || (!converted && bak == kMissing) : bak == kMissing)
+                    << "only ever a copy of the old file, step " << k;
+                for (const char* f : {"vaxu.ini.tmp", "vaxu_cmd.txt.tmp"}) EXPECT_FALSE(test::Exists(dir.File(f))) << k;
+                if (!injected) {
+                    EXPECT_TRUE(converted);
+                    break;
+                }
+            }
         }
-        EXPECT_EQ(k, existed ? 18 : 16) << "each vaxu.ini key and each file step was tried";
-        EXPECT_EQ(Cmd(), kExampleCmd);
     }
+}
+
+// A rename refused outright is done as a copy; one refused while another
+// program holds the file for a moment is tried again.
+TEST_F(Conversion, RefusedOrBriefBusyRenamesStillSwapInTheNewFiles) {
+    for (auto forced : {std::make_pair(FileStatus::Refused, 1), std::make_pair(FileStatus::Busy, 2)}) {
+        PutOldFiles();
+        step_fault::ForceRenames(forced.first, forced.second);
+        EXPECT_EQ(Convert(kExample), ConvertResult::Converted);
+        step_fault::Disarm();
+        EXPECT_TRUE(Ini() == kMergedIni && Cmd() == kExampleCmd && Bak() == kOldCmd);
+        for (const char* f : {"vaxu.ini.tmp", "vaxu_cmd.txt.tmp"}) EXPECT_FALSE(test::Exists(dir.File(f)));
+    }
+}
+
+// A vaxu.ini that cannot be read to its end is not replaced by a short copy.
+TEST_F(Conversion, AReadErrorInVaxuIniFailsTheSave) {
+    PutOldFiles();
+    const std::string big = "[Other]\r\n" + std::string(9000, 'k') + "=1\r\n";
+    test::WriteBytes(dir.File("vaxu.ini"), big);
+    step_fault::ArmRead(2);
+    EXPECT_EQ(Convert(kExample), ConvertResult::NotSaved);
+    step_fault::Disarm();
+    EXPECT_TRUE(Ini() == big && Cmd() == kOldCmd);
 }
 
 // Every allocation of a realistic conversion made to fail in turn: the run
@@ -177,7 +214,10 @@ TEST_F(Conversion, AnAllocationFailureAnywhereLeavesBothFilesAsTheyWere) {
 }
 
 #ifdef _WIN32
-TEST_F(Conversion, FilesHeldByAnotherProgramFailTheRunAndStayAsTheyWere) {
+// Files held open by other programs: the run either converts or leaves
+// both files as they were. A vaxu.ini that an editor holds open, sharing
+// it, is read and then written over in place.
+TEST_F(Conversion, FilesHeldByAnotherProgramGiveATruthfulResult) {
     const struct {
         std::string held;
         DWORD share;
@@ -185,6 +225,7 @@ TEST_F(Conversion, FilesHeldByAnotherProgramFailTheRunAndStayAsTheyWere) {
     } cases[] = {
         {source, 0, ConvertResult::NotSettingsFile},
         {dir.File("vaxu.ini"), 0, ConvertResult::NotSaved},
+        {dir.File("vaxu.ini"), FILE_SHARE_READ | FILE_SHARE_WRITE, ConvertResult::Converted},
         {dir.File("vaxu_cmd.txt"), FILE_SHARE_READ, ConvertResult::NotSaved},  // readable, not replaceable
         {dir.File("vaxu_cmd.txt.bak"), 0, ConvertResult::NotSaved},
     };
@@ -196,7 +237,9 @@ TEST_F(Conversion, FilesHeldByAnotherProgramFailTheRunAndStayAsTheyWere) {
         ASSERT_NE(h, INVALID_HANDLE_VALUE);
         EXPECT_EQ(job.RunConversion(), c.result) << c.held;
         CloseHandle(h);
-        EXPECT_TRUE(Ini() == kOldIni && Cmd() == kOldCmd) << c.held;
+        const bool converted = c.result == ConvertResult::Converted;
+        EXPECT_EQ(Ini(), converted ? kMergedIni : kOldIni) << c.held;
+        EXPECT_EQ(Cmd(), converted ? kExampleCmd : kOldCmd) << c.held;
         for (const char* temp : {"vaxu.ini.tmp", "vaxu_cmd.txt.tmp"}) EXPECT_FALSE(test::Exists(dir.File(temp)));
     }
 }

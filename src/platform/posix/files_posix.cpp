@@ -4,12 +4,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #include "platform/files.h"
 
 namespace {
 int AsFd(std::intptr_t h) { return static_cast<int>(h - 1); }
+
+FileStatus StatusOf(bool done) {
+    if (done) return FileStatus::Done;
+    if (errno == ENOENT || errno == ENOTDIR) return FileStatus::Missing;
+    if (errno == EBUSY || errno == ETXTBSY) return FileStatus::Busy;
+    return FileStatus::Refused;
+}
 }  // namespace
 
 bool FileObj::Open(const char* path, bool write, bool create) {
@@ -23,6 +31,7 @@ bool FileObj::Open(const char* path, bool write, bool create) {
     struct stat st;
     if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {  // CreateFileA refuses folders too
         ::close(fd);
+        errno = EISDIR;
         handle_ = 0;
         return false;
     }
@@ -41,7 +50,7 @@ void FileObj::Close() {
 int FileObj::Read(void* buffer, int count) {
     if (!handle_ || count <= 0) return 0;
     ssize_t got = ::read(AsFd(handle_), buffer, static_cast<size_t>(count));
-    return got > 0 ? static_cast<int>(got) : 0;
+    return got < 0 ? -1 : static_cast<int>(got);
 }
 
 bool FileObj::Write(const void* buffer, int count) {
@@ -67,18 +76,22 @@ bool FileExists(const char* path) {
     return rc == 0;
 }
 
-bool CopyFileOver(const char* from, const char* to) {
+// POSIX has no share modes: every open is shared.
+bool FileObj::OpenShared(const char* path) { return Open(path, false, false); }
+
+FileStatus CopyFileOver(const char* from, const char* to) {
     FileObj source, target;
-    if (!source.Open(from, false, false) || !target.Open(to, true, true)) return false;
+    if (!source.Open(from, false, false) || !target.Open(to, true, true)) return StatusOf(false);
     char block[4096];
-    for (int got; (got = source.Read(block, sizeof block)) > 0;) {
-        if (!target.Write(block, got)) return false;
+    int got;
+    while ((got = source.Read(block, sizeof block)) > 0) {
+        if (!target.Write(block, got)) return StatusOf(false);
     }
-    return true;
+    return StatusOf(got == 0);
 }
 
 bool DeleteFileAt(const char* path) { return ::unlink(path) == 0; }
 
-bool ReplaceFileWith(const char* from, const char* to) { return std::rename(from, to) == 0; }
+FileStatus ReplaceFileWith(const char* from, const char* to) { return StatusOf(std::rename(from, to) == 0); }
 
 void ForgetProfile(const char*) {}  // the native writer keeps nothing between calls

@@ -4,19 +4,40 @@
 
 namespace {
 HANDLE AsHandle(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+
+FileStatus StatusOf(BOOL done) {
+    if (done) return FileStatus::Done;
+    switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return FileStatus::Missing;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return FileStatus::Busy;
+    default:
+        return FileStatus::Refused;
+    }
+}
+
+std::intptr_t OpenHandle(const char* path, DWORD access, DWORD share, DWORD disposition) {
+    HANDLE h = CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return h == nullptr || h == INVALID_HANDLE_VALUE ? 0 : reinterpret_cast<std::intptr_t>(h);
+}
 }  // namespace
 
 bool FileObj::Open(const char* path, bool write, bool create) {
     Close();
-    HANDLE h = CreateFileA(path, write ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ, 0, nullptr,
-                           create ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == nullptr || h == INVALID_HANDLE_VALUE) {
-        handle_ = 0;
-        return false;
-    }
-    handle_ = reinterpret_cast<std::intptr_t>(h);
-    path_.Assign(path);
-    return true;
+    handle_ = OpenHandle(path, write ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ, 0,
+                         create ? CREATE_ALWAYS : OPEN_EXISTING);
+    if (handle_) path_.Assign(path);
+    return handle_ != 0;
+}
+
+bool FileObj::OpenShared(const char* path) {
+    Close();
+    handle_ = OpenHandle(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+    if (handle_) path_.Assign(path);
+    return handle_ != 0;
 }
 
 void FileObj::Close() {
@@ -28,7 +49,8 @@ void FileObj::Close() {
 
 int FileObj::Read(void* buffer, int count) {
     DWORD got = 0;
-    if (!handle_ || count <= 0 || !ReadFile(AsHandle(handle_), buffer, count, &got, nullptr)) return 0;
+    if (!handle_ || count <= 0) return 0;
+    if (!ReadFile(AsHandle(handle_), buffer, count, &got, nullptr)) return -1;
     return static_cast<int>(got);
 }
 
@@ -54,12 +76,12 @@ bool FileExists(const char* path) {
     return true;
 }
 
-bool CopyFileOver(const char* from, const char* to) { return CopyFileA(from, to, FALSE) != FALSE; }
+FileStatus CopyFileOver(const char* from, const char* to) { return StatusOf(CopyFileA(from, to, FALSE)); }
 
 bool DeleteFileAt(const char* path) { return DeleteFileA(path) != FALSE; }
 
-bool ReplaceFileWith(const char* from, const char* to) {
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+FileStatus ReplaceFileWith(const char* from, const char* to) {
+    return StatusOf(MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
 }
 
 bool WriteProfileText(const char* section, const char* key, const char* value, const char* path) {
