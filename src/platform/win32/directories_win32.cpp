@@ -95,8 +95,14 @@ bool ListFiles(const StrBuf& root, StrList& out, const char* pattern, bool recur
 
 // A link (junction or symbolic link) goes as a link, as with rd /s: a file
 // link through DeleteFileA, a folder link through RemoveDirectoryA, and
-// what it points at is never touched.
+// what it points at is never touched. That holds for root itself too.
 bool RemoveTree(const StrBuf& root) {
+    StrBuf bare;  // without a final separator, which could lead through a link
+    if (!bare.Assign(root)) return false;
+    if (bare.EndsWithChar('\\')) bare.Erase(bare.Length() - 1, 1);
+    const DWORD attributes = GetFileAttributesA(bare.Text());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) && !EntersFolder(attributes))
+        return RemoveDirectoryA(bare.Text()) != FALSE;
     StrList list;
     bool result = ListFiles(root, list, "*", true, true);
     // Descending order puts every path before the paths that are its
