@@ -96,7 +96,9 @@ struct Series {
 int main(int argc, char** argv) {
     const double limit = argc > 1 ? std::atof(argv[1]) : 60.0;
     const int largest = argc > 2 ? std::atoi(argv[2]) : 100000;
-    fs::path work = fs::temp_directory_path() / "vaxu-bench";
+    // A folder of this run's own, so that runs side by side never meet.
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    fs::path work = fs::temp_directory_path() / ("vaxu-bench-" + std::to_string(stamp));
     fs::create_directories(work);
     std::printf("%8s %12s %7s %12s %7s %9s\n", "commands", "one pass ms", "growth", "key by key", "growth",
                 "old/new");

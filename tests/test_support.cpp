@@ -53,6 +53,14 @@ bool MakeFolder(const std::string& path) {
 #endif
 }
 
+bool UnderWine() {
+#ifdef _WIN32
+    return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+#else
+    return false;
+#endif
+}
+
 StrBuf Buf(const std::string& text) {
     StrBuf b;
     b.Assign(text.c_str());

@@ -28,6 +28,8 @@ bool WriteBytes(const std::string& path, const std::string& bytes = "x");
 std::string ReadBytes(const std::string& path);
 bool Exists(const std::string& path);
 bool MakeFolder(const std::string& path);
+// Whether the system calls are Wine's (false natively and on Windows).
+bool UnderWine();
 // A buffer holding text.
 StrBuf Buf(const std::string& text);
 

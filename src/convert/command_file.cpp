@@ -26,11 +26,6 @@ Span TrimmedName(const char* text) {
     return {text + begin, end - begin};
 }
 
-const char* SkipLeadingBlanks(const char* text) {
-    while (IsBlank(*text)) ++text;
-    return text;
-}
-
 unsigned char FoldAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
 
 // Visits the name character by character: single bytes folded to lower
@@ -137,7 +132,7 @@ void Apply(SectionTable& table, const CommandEntry& entry) {
     for (int key = 0; key < kKeyCount; ++key) {
         if (fields[key]->HasStorage()) {
             if (!section) section = table.Find(name, true);
-            if (section) section->Set(key, SkipLeadingBlanks(fields[key]->Text()));
+            if (section) section->Set(key, fields[key]->Text());
         } else if (section) {
             section->Remove(key);
         }

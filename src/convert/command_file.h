@@ -11,8 +11,8 @@
 //   without storage removes its key; a key removed and written again goes
 //   to the end of its section; a section whose keys were all removed keeps
 //   its header; fields without storage alone never make a section;
-// - blanks that start a value are dropped, as the profile service drops
-//   them; blanks that end it are kept (readers trim them).
+// - a value is written as it is, blanks at either end included, as
+//   Windows writes it (Wine drops those that start it); readers trim them.
 // Building costs time and memory in proportion to the list's size.
 #pragma once
 #include <cstddef>

@@ -46,9 +46,6 @@ public:
     bool BrowseSource();
     bool TakeDroppedSource(void* drop);
 
-    // What the last run read from the legacy file.
-    const LegacySettings& Settings() const { return settings_; }
-
 private:
     bool WriteSettingsFile(const char* iniPath);
     // oldIni: the bytes of the present vaxu.ini, null when there is none.

@@ -56,13 +56,13 @@ TEST(CommandFile, FollowsTheProfileServiceRules) {
         const char* rule;
         std::vector<Row> rows;
         std::string bytes;
-        bool asService = true;  // WritePrivateProfileStringA, key by key, writes the same
+        bool asWine = true;  // Wine's WritePrivateProfileStringA, key by key, writes the same
     } cases[] = {
         {"one section per name, keys in order, empty value kept",
          {{"Mail", "C:\\m.exe", "", "メール"}, {"Tool", "t", kNone, kNone}},
          "[Mail]\r\nPATH=C:\\m.exe\r\nFOLDER=\r\nCOMMENT=メール\r\n[Tool]\r\nPATH=t\r\n"},
         {"ASCII case and end blanks ignored, first spelling written, values replaced in place",
-         {{" Mail\t", "a", "f", kNone}, {"MAIL", "b", "g", "c"}},
+         {{" Mail  ", "a", "f", kNone}, {"MAIL", "b", "g", "c"}},
          "[Mail]\r\nPATH=b\r\nFOLDER=g\r\nCOMMENT=c\r\n", false},  // Wine trims names only when writing
         {"a missing field removes its key; written again it goes to the end",
          {{"T", "a", "f", "c"}, {"t", "b", kNone, kNone}, {"T", "c", "g", kNone}},
@@ -71,9 +71,9 @@ TEST(CommandFile, FollowsTheProfileServiceRules) {
          {{"A", "a", kNone, kNone}, {"B", "b", kNone, kNone}, {"a", kNone, kNone, kNone}},
          "[A]\r\n[B]\r\nPATH=b\r\n"},
         {"missing fields alone never make a section", {{"X", kNone, kNone, kNone}}, ""},
-        {"blanks that start a value go, blanks that end it stay",
+        {"values keep their blanks at both ends, as Windows writes them",
          {{"S", " \tC:\\s.exe  ", "   ", kNone}},
-         "[S]\r\nPATH=C:\\s.exe  \r\nFOLDER=\r\n", false},  // Wine's write cache drops them
+         "[S]\r\nPATH= \tC:\\s.exe  \r\nFOLDER=   \r\n", false},  // Wine drops those that start it
         // "ア" is 83 41 and "ヂ" 83 61: trail bytes are never folded.
         {"double-byte names match exactly", {{"ア", "1", kNone, kNone}, {"ヂ", "2", kNone, kNone}},
          "[ア]\r\nPATH=1\r\n[ヂ]\r\nPATH=2\r\n"},
@@ -85,7 +85,9 @@ TEST(CommandFile, FollowsTheProfileServiceRules) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(BuildCommandFile(c.rows), c.bytes) << c.rule;
-        EXPECT_EQ(c.asService ? KeyByKey(c.rows) : c.bytes, c.bytes) << c.rule;
+        if (c.asWine || !test::UnderWine()) {
+            EXPECT_EQ(KeyByKey(c.rows), c.bytes) << c.rule;
+        }
     }
 }
 

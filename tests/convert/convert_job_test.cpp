@@ -80,8 +80,9 @@ TEST_F(Conversion, WritesBothFilesAndBacksUpTheOldCommandFile) {
     ASSERT_EQ(Convert("#HotKey 1 65\n"), ConvertResult::Converted);
     EXPECT_EQ(Cmd(), kMissing);
     EXPECT_EQ(Bak(), "[Tool]\r\nPATH=C:\\b.exe\r\n[Other]\r\nPATH=C:\\o.exe \r\nFOLDER=\r\n");
-    EXPECT_EQ(job.commands.Count(), 0);
-    EXPECT_EQ(job.Settings().historyMax, 0) << "each run starts from zeroed settings";
+    EXPECT_EQ(Ini(), "[Other]\r\nx=1\r\n[VAXU]\r\nTheme=dark\r\nHistory=0\r\nToolTip=0\r\nImeCtrl=0\r\nWndWidth=0\r\n"
+                     "WndHeight=0\r\nSavePosition=0\r\n[HotKey]\r\nALT=1\r\nShift=0\r\nCtrl=0\r\nKey=65\r\n")
+        << "options the file lacks are 0, whatever the file before held";
 }
 
 TEST_F(Conversion, RefusesFilesWithoutAUsableHotKeyAndWritesNothing) {
@@ -116,7 +117,7 @@ TEST_F(Conversion, FoldersThatCannotTakeTheFilesAreReported) {
 }
 
 TEST_F(Conversion, LongValuesAndAFolderWithoutItsSeparator) {
-    const std::string path = "C:\\" + std::string(40000, 'x') + ".exe";
+    const std::string path = "C:\\" + std::string(70000, 'x') + ".exe";  // over one 64 KiB write
     ASSERT_EQ(Convert("#HotKey 1 65\r\nLong " + path + " [Comment:c]\r\n"), ConvertResult::Converted);
     EXPECT_EQ(Cmd(), "[Long]\r\nPATH=" + path + " \r\nCOMMENT=c\r\n");
 

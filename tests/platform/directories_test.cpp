@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "platform/win_support.h"
 #include "test_support.h"
 
@@ -22,18 +20,6 @@ std::string CurrentDir() {
 void Tree(const test::TempDir& root, const Names& entries) {
     for (const std::string& e : entries) e.back() == '\\' ? test::MakeFolder(root / e) : test::WriteBytes(root / e);
 }
-
-Names List(const std::string& root, bool recurse, bool folders, const char* pattern = "*") {
-    StrList out;
-    StrBuf kept = Buf("kept");
-    out.PushBack(kept);
-    EXPECT_TRUE(ListFiles(Buf(root), out, pattern, recurse, folders));
-    EXPECT_STREQ(out[0].Text(), "kept") << "appended after what the list held";
-    Names paths;
-    for (int i = 1; i < out.Count(); ++i) paths.push_back(out[i].Text());
-    std::sort(paths.begin(), paths.end());
-    return paths;
-}
 }  // namespace
 
 // "ソ", "表" and "能" end in the byte 0x5C in code page 932.
@@ -47,18 +33,6 @@ TEST(MakeDirPath, CreatesMissingParentsOnlyAndRestoresTheCurrentDirectory) {
     EXPECT_EQ(NamesIn(root.Path()), (Names{"A", "file", "ソフト", "能"}));
     EXPECT_EQ(NamesIn(root / "ソフト"), Names{"表"});
     EXPECT_EQ(CurrentDir(), before);
-}
-
-TEST(ListFiles, ListsUnderTheRootWithOneSeparator) {
-    test::TempDir root;
-    Tree(root, {"a.txt", "ソ\\", "ソ\\s.txt", "d\\", "d\\deep\\", "d\\deep\\g"});
-    const std::string noSlash = root.Path().substr(0, root.Path().size() - 1);
-    EXPECT_EQ(List(noSlash, false, true), Names{root / "a.txt"}) << "no folders without recursion";
-    EXPECT_EQ(List(root / "ソ", false, false), Names{root / "ソ\\s.txt"});
-    EXPECT_EQ(List(root.Path(), true, false, "d*"), Names{}) << "the pattern applies at every level";
-    EXPECT_EQ(List(root / "ソ", true, true, "*.none"), Names{}) << "a search that finds nothing is no failure";
-    EXPECT_EQ(List(root.Path(), true, true),
-              (Names{root / "a.txt", root / "d", root / "d\\deep", root / "d\\deep\\g", root / "ソ", root / "ソ\\s.txt"}));
 }
 
 TEST(RemoveTree, RemovesWhatItCanAndReportsTheRest) {

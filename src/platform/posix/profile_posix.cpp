@@ -4,9 +4,9 @@
 // is replaced in place, a new key goes after the last line of its section,
 // a null value removes the key, and every other byte is kept. New lines end
 // in CRLF. Section and key names match ignoring blanks at either end and
-// the case of single-byte ASCII letters; blanks that start a value are
-// dropped. The edit works on the file's bytes in memory, so the fuzzer can
-// hold it against the one-pass command file writer.
+// the case of single-byte ASCII letters; a value is written as it is, as
+// Windows writes it. The edit works on the file's bytes in memory, so the
+// fuzzer can hold it against the one-pass command file writer.
 #include "platform/posix/profile_edit.h"
 
 #include <cerrno>
@@ -129,8 +129,6 @@ bool EditProfileText(std::string& file, const char* section, const char* key, co
         }
     }
     if (!found && !value) return false;  // nothing to remove
-    if (value)
-        while (IsBlank(*value)) ++value;
     Line entry{Trimmed(key) + "=" + (value ? value : ""), "\r\n"};
     if (!found) {
         EndLine(lines, lines.size());
