@@ -105,17 +105,6 @@ TEST_F(Conversion, RefusesFilesWithoutAUsableHotKeyAndWritesNothing) {
     EXPECT_TRUE(job.sourcePath.IsEmpty() && job.sourcePath.HasStorage()) << "wiped, not released";
 }
 
-TEST_F(Conversion, FoldersThatCannotTakeTheFilesAreReported) {
-    PutOldFiles();
-    test::MakeFolder(dir.File("vaxu_cmd.txt.bak"));  // the backup cannot be made
-    EXPECT_EQ(Convert(kExample), ConvertResult::NotSaved);
-    EXPECT_TRUE(job.sourcePath.IsEmpty());
-    EXPECT_EQ(Ini(), kOldIni);
-    EXPECT_EQ(Cmd(), kOldCmd);
-    job.installFolder.Assign(dir.File("missing/").c_str());
-    EXPECT_EQ(Convert(kExample), ConvertResult::NotSaved);
-}
-
 TEST_F(Conversion, LongValuesAndAFolderWithoutItsSeparator) {
     const std::string path = "C:\\" + std::string(70000, 'x') + ".exe";  // over one 64 KiB write
     ASSERT_EQ(Convert("#HotKey 1 65\r\nLong " + path + " [Comment:c]\r\n"), ConvertResult::Converted);

@@ -43,17 +43,15 @@ TEST(Lists, FailedGrowthLosesNothing) {
                     std::string(commands[i].path.Text()) == "p");
 }
 
-TEST(Lists, SortsEitherWayWithEmptyStringsLowest) {
+// Folder removal sorts paths in descending order: contents before folders.
+TEST(Lists, SortsDescendingWithEmptyStringsLast) {
     StrList list;
-    Fill(list, {"C:\\t", "", "C:\\t\\a\\f.txt", "C:\\t\\a"});
-    list.Sort(0, list.Count() - 1, false);
-    EXPECT_EQ(TextsOf(list), (Texts{"C:\\t\\a\\f.txt", "C:\\t\\a", "C:\\t", ""}));
-    StrList many;
     Texts expect;
     for (int i = 0; i < 2000; ++i) expect.push_back(std::to_string((i * 7919) % 500));  // duplicates included
-    Fill(many, expect);
-    many.Sort(1, 0, true);
-    many.Sort(0, many.Count() - 1, true);
-    std::sort(expect.begin(), expect.end());
-    EXPECT_EQ(TextsOf(many), expect);
+    expect.insert(expect.end(), {"C:\\t", "", "C:\\t\\a\\f.txt", "C:\\t\\a"});
+    Fill(list, expect);
+    list.Sort(1, 0, false);
+    list.Sort(0, list.Count() - 1, false);
+    std::sort(expect.rbegin(), expect.rend());
+    EXPECT_EQ(TextsOf(list), expect);
 }
