@@ -23,6 +23,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     flock 9
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
       "$wine" wineboot -i >/dev/null 2>&1
+      # The tests see the dialog in the font the pictures show.
+      source "$(dirname "$0")/../scripts/lib.sh"
+      substitute_fonts "$wine"
       # A virtual desktop: windows open and close at once, with no window
       # manager to wait for.
       "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1

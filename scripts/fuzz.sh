@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-15}
-cmake --preset fuzz >/dev/null
+cmake --preset fuzz ${VAXU_CONFIGURE_ARGS:-} >/dev/null
 cmake --build --preset fuzz -j "$(nproc)" >/dev/null
 rm -rf build/fuzz/findings && mkdir -p build/fuzz/findings
 for target in reader strbuf command_file; do

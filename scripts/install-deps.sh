@@ -4,8 +4,8 @@ set -euo pipefail
 
 need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
-for pkg in cmake g++ make mingw-w64 wine64 wine xvfb xauth imagemagick fonts-ipafont-gothic fonts-wine \
-           locales googletest libgtest-dev clang libclang-rt-14-dev; do
+for pkg in cmake g++ make mingw-w64 wine64 wine xvfb xauth imagemagick fonts-horai-umefont fonts-wine \
+           python3 locales googletest libgtest-dev clang libclang-rt-14-dev; do
   have "$pkg" || need+=("$pkg")
 done
 

@@ -24,11 +24,12 @@ stop_wine() {
   [ -d "$1" ] && [ -n "$server" ] && WINEPREFIX="$(cd "$1" && pwd)" "$server" -k 2>/dev/null || true
 }
 
-# Windows' Japanese UI fonts are not here: draw them with the IPA fonts,
-# which have the same proportional and fixed-width forms.
+# Windows' Japanese UI fonts are not here. Ume P Gothic stands in for them:
+# its widths come closest to "ＭＳ Ｐゴシック", so the dialog's texts fit their
+# controls as designed (IPA P Gothic is a pixel or two too wide).
 substitute_fonts() {
   local key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
-  "$1" reg add "$key" /v 'ＭＳ Ｐゴシック' /d IPAPGothic /f >/dev/null 2>&1
-  "$1" reg add "$key" /v 'ＭＳ ゴシック' /d IPAGothic /f >/dev/null 2>&1
-  "$1" reg add "$key" /v 'MS UI Gothic' /d IPAPGothic /f >/dev/null 2>&1
+  "$1" reg add "$key" /v 'ＭＳ Ｐゴシック' /d 'Ume P Gothic' /f >/dev/null 2>&1
+  "$1" reg add "$key" /v 'ＭＳ ゴシック' /d 'Ume Gothic' /f >/dev/null 2>&1
+  "$1" reg add "$key" /v 'MS UI Gothic' /d 'Ume P Gothic' /f >/dev/null 2>&1
 }

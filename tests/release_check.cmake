@@ -1,19 +1,42 @@
-# The release as users download it: cpack's ZIP, its listing, the guide's
-# form, and the packed program run once under Wine (the "not installed"
-# scenario of the end-to-end tests, pointed at the unpacked program).
-# Run with -DBIN=<32-bit build dir> -DVERSION=<x.y.z> -DCPACK=<cpack>
-#          -DWINE_RUN=<wine-run.sh>.
+# The release as users download it: the ZIP and its SHA256SUMS, the same
+# bytes when built again in another folder, its listing, the guide's form,
+# and the packed program run once under Wine (the "not installed" scenario
+# of the end-to-end tests, pointed at the unpacked program).
+# Run with -DBIN=<32-bit build dir> -DSOURCE=<source dir> -DVERSION=<x.y.z>
+#          -DTOOLCHAIN=<toolchain file> -DWINE_RUN=<wine-run.sh>.
 cmake_policy(SET CMP0007 NEW)
 
 function(fail message)
   message(FATAL_ERROR "release: ${message}")
 endfunction()
 
-execute_process(COMMAND ${CPACK} -G ZIP WORKING_DIRECTORY ${BIN} RESULT_VARIABLE rc OUTPUT_QUIET)
+function(build_release dir)
+  execute_process(COMMAND ${CMAKE_COMMAND} --build ${dir} --target release --parallel 2
+                  RESULT_VARIABLE rc OUTPUT_QUIET)
+  if(NOT rc EQUAL 0 OR NOT EXISTS ${dir}/VaxuConverter-${VERSION}.zip)
+    fail("no VaxuConverter-${VERSION}.zip in ${dir}")
+  endif()
+endfunction()
+
+build_release(${BIN})
 set(zip ${BIN}/VaxuConverter-${VERSION}.zip)
-if(NOT rc EQUAL 0 OR NOT EXISTS ${zip})
-  fail("cpack made no ${zip}")
+execute_process(COMMAND sha256sum -c SHA256SUMS WORKING_DIRECTORY ${BIN} RESULT_VARIABLE rc OUTPUT_QUIET)
+if(NOT rc EQUAL 0)
+  fail("sha256sum -c SHA256SUMS does not pass")
 endif()
+
+# The program alone, built again from scratch in another folder.
+set(again ${BIN}/release-again)
+file(REMOVE_RECURSE ${again})
+execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE} -B ${again} -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN}
+                        -DCMAKE_BUILD_TYPE=Release -DVAXU_TESTS=OFF RESULT_VARIABLE rc OUTPUT_QUIET)
+build_release(${again})
+foreach(file VaxuConverter-${VERSION}.zip SHA256SUMS)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${BIN}/${file} ${again}/${file} RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    fail("${file} differs when built in another folder")
+  endif()
+endforeach()
 
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar tf ${zip} OUTPUT_VARIABLE listing)
 string(REPLACE "\n" ";" listing "${listing}")

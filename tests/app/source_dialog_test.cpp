@@ -118,7 +118,21 @@ TEST_F(SourceDialog, TemplateStyleFontAndControls) {
     HDC screen = GetDC(nullptr);
     EXPECT_EQ(font.lfHeight, -MulDiv(9, GetDeviceCaps(screen, LOGPIXELSY), 72)) << "9 points";
     ReleaseDC(nullptr, screen);
+    std::vector<HWND> controls;
     std::vector<int> ids;
-    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) ids.push_back(GetDlgCtrlID(c));
-    EXPECT_EQ(ids, (std::vector<int>{IDOK, IDCANCEL, IDC_STATIC, IDC_STATIC, IDC_SOURCE_PATH, IDC_BROWSE}));
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        controls.push_back(c);
+        ids.push_back(GetDlgCtrlID(c));
+    }
+    ASSERT_EQ(ids, (std::vector<int>{IDOK, IDCANCEL, IDC_STATIC, IDC_STATIC, IDC_SOURCE_PATH, IDC_BROWSE}));
+    // The prompt fits its control on one line, in the font the system chose.
+    const std::string prompt = wintest::WindowText(controls[3]);
+    HDC dc = GetDC(controls[3]);
+    SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)));
+    SIZE extent = {};
+    GetTextExtentPoint32A(dc, prompt.c_str(), static_cast<int>(prompt.size()), &extent);
+    ReleaseDC(controls[3], dc);
+    RECT box = {};
+    GetClientRect(controls[3], &box);
+    EXPECT_LE(extent.cx, box.right) << prompt;
 }
