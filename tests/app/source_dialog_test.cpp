@@ -91,8 +91,7 @@ TEST_F(SourceDialog, DropsPutTheFirstPathInTheEditAndNothingElse) {
     } cases[] = {
         {{tooLong}, tooLong},
         {{path}, path},
-        {{folder / "sub"}, folder / "sub"},
-        {{folder / "sub", path}, folder / "sub"},
+        {{folder / "sub", path}, folder / "sub"},  // a folder, and only the first of several
         {{lnk}, path},
         {{upper}, upper},
         {{broken}, broken},

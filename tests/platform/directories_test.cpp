@@ -10,30 +10,11 @@ using wintest::NamesIn;
 using Names = std::vector<std::string>;
 
 namespace {
-std::string CurrentDir() {
-    char buf[MAX_PATH * 2] = {};
-    GetCurrentDirectoryA(sizeof buf, buf);
-    return buf;
-}
-
 // Makes the entries under root: names ending in "\" are folders.
 void Tree(const test::TempDir& root, const Names& entries) {
     for (const std::string& e : entries) e.back() == '\\' ? test::MakeFolder(root / e) : test::WriteBytes(root / e);
 }
 }  // namespace
-
-// "ソ", "表" and "能" end in the byte 0x5C in code page 932.
-TEST(MakeDirPath, CreatesMissingParentsOnlyAndRestoresTheCurrentDirectory) {
-    test::TempDir root;
-    const std::string before = CurrentDir();
-    Tree(root, {"file"});
-    for (const char* made : {"ソフト\\表\\能\\", "A\\B2", "能", ""}) EXPECT_TRUE(MakeDirPath(Buf(root / made))) << made;
-    for (const char* refused : {"file", "file\\sub\\"}) EXPECT_FALSE(MakeDirPath(Buf(root / refused))) << refused;
-    EXPECT_TRUE(wintest::IsDir(root / "ソフト\\表\\能") && wintest::IsDir(root / "A\\B2"));
-    EXPECT_EQ(NamesIn(root.Path()), (Names{"A", "file", "ソフト", "能"}));
-    EXPECT_EQ(NamesIn(root / "ソフト"), Names{"表"});
-    EXPECT_EQ(CurrentDir(), before);
-}
 
 TEST(RemoveTree, RemovesWhatItCanAndReportsTheRest) {
     test::TempDir root;

@@ -20,7 +20,7 @@ void Fill(StrList& list, const Texts& texts) {
 
 Texts TextsOf(const StrList& list) {
     Texts out;
-    for (int i = 0; i < list.Count(); ++i) out.push_back(list[i].HasStorage() ? list[i].Text() : "~");
+    for (int i = 0; i < list.Count(); ++i) out.push_back(list[i].Text());
     return out;
 }
 }  // namespace
