@@ -176,7 +176,7 @@ TEST_F(Conversion, AnAllocationFailureAnywhereLeavesBothFilesAsTheyWere) {
         legacy += "コマンド" + std::to_string(i) + " C:\\Program Files\\tool" + std::to_string(i) +
                   ".exe [CD:C:\\作業] [Comment:説明" + std::to_string(i) + "]\r\n";
     ASSERT_EQ(Convert(legacy), ConvertResult::Converted);  // the command list keeps its storage from here on
-    const std::string converted = Cmd();
+    const std::string convertedCmd = Cmd();
     PutOldFiles();
     long total;
     {
@@ -184,6 +184,7 @@ TEST_F(Conversion, AnAllocationFailureAnywhereLeavesBothFilesAsTheyWere) {
         ASSERT_EQ(job.RunConversion(), ConvertResult::Converted);
         total = alloc_fault::Count();
     }
+    const std::string convertedIni = Ini();
     for (long k = 1; k <= total; ++k) {
         PutOldFiles();
         Prepare(legacy);
@@ -191,8 +192,10 @@ TEST_F(Conversion, AnAllocationFailureAnywhereLeavesBothFilesAsTheyWere) {
         ConvertResult r = job.RunConversion();
         ASSERT_TRUE(alloc_fault::Injected());
         EXPECT_NE(r, ConvertResult::NotSettingsFile) << "memory exhaustion is no verdict on the file, " << k;
-        EXPECT_EQ(Cmd(), r == ConvertResult::Converted ? converted : kOldCmd) << k;
-        EXPECT_TRUE(r == ConvertResult::Converted || (Ini() == kOldIni && job.sourcePath.IsEmpty())) << k;
+        const bool converted = r == ConvertResult::Converted;
+        EXPECT_EQ(Cmd(), converted ? convertedCmd : kOldCmd) << k;
+        EXPECT_EQ(Ini(), converted ? convertedIni : kOldIni) << k;
+        EXPECT_TRUE(converted || job.sourcePath.IsEmpty()) << k;
     }
 }
 
