@@ -44,7 +44,7 @@ public:
     // write it meanwhile. False on any read error: a short copy is no copy.
     bool Load(const char* path) {
         FileObj file;
-        if (!file.OpenShared(path)) return false;
+        if (step_fault::ReadFails() || !file.OpenShared(path)) return false;
         for (;;) {
             if (capacity_ - size_ < kReadBlock && !Grow()) return false;
             int got = step_fault::ReadFails() ? -1 : file.Read(data_ + size_, kReadBlock);

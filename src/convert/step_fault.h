@@ -12,7 +12,8 @@ bool Injected();  // whether a failure was injected since the last Arm
 // Called by each step before it acts: true when this one is to fail.
 bool Fails();
 
-// Counts reads of a file being copied; read failAt (1-based) fails.
+// Counts the opening and the reads of a file being copied; the one
+// numbered failAt (1-based) fails.
 void ArmRead(long failAt);
 bool ReadFails();
 

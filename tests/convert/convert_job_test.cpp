@@ -162,10 +162,12 @@ TEST_F(Conversion, RenamesAndReadsThatFailAreHandled) {
     }
     const std::string big = "[Other]\r\n" + std::string(9000, 'k') + "=1\r\n";
     test::WriteBytes(dir.File("vaxu.ini"), big);
-    step_fault::ArmRead(2);
-    EXPECT_EQ(Convert(kExample), ConvertResult::NotSaved);
-    step_fault::Disarm();
-    EXPECT_TRUE(Ini() == big && Cmd() == kExampleCmd);
+    for (long failing : {1, 3}) {  // the opening, a read part-way
+        step_fault::ArmRead(failing);
+        EXPECT_EQ(Convert(kExample), ConvertResult::NotSaved);
+        step_fault::Disarm();
+        EXPECT_TRUE(Ini() == big && Cmd() == kExampleCmd) << failing;
+    }
 }
 
 // Every allocation of a realistic conversion made to fail in turn: the run
