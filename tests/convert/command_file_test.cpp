@@ -62,8 +62,8 @@ TEST(CommandFile, FollowsTheProfileServiceRules) {
          {{"Mail", "C:\\m.exe", "", "メール"}, {"Tool", "t", kNone, kNone}},
          "[Mail]\r\nPATH=C:\\m.exe\r\nFOLDER=\r\nCOMMENT=メール\r\n[Tool]\r\nPATH=t\r\n"},
         {"ASCII case and end blanks ignored, first spelling written, values replaced in place",
-         {{" Mail  ", "a", "f", kNone}, {"MAIL", "b", "g", "c"}},
-         "[Mail]\r\nPATH=b\r\nFOLDER=g\r\nCOMMENT=c\r\n", false},  // Wine trims names only when writing
+         {{" Mailz  ", "a", "f", kNone}, {"MAILZ", "b", "g", "c"}},
+         "[Mailz]\r\nPATH=b\r\nFOLDER=g\r\nCOMMENT=c\r\n", false},  // Wine trims names only when writing
         {"a missing field removes its key; written again it goes to the end",
          {{"T", "a", "f", "c"}, {"t", "b", kNone, kNone}, {"T", "c", "g", kNone}},
          "[T]\r\nPATH=c\r\nFOLDER=g\r\n"},

@@ -156,6 +156,7 @@ TEST_F(Conversion, RenamesAndReadsThatFailAreHandled) {
         PutOldFiles();
         step_fault::ForceRenames(forced.first, forced.second);
         EXPECT_EQ(Convert(kExample), ConvertResult::Converted);
+        EXPECT_EQ(step_fault::ForcedRenamesLeft(), 0);
         step_fault::Disarm();
         EXPECT_TRUE(Ini() == kMergedIni && Cmd() == kExampleCmd && Bak() == kOldCmd);
         for (const char* f : {"vaxu.ini.tmp", "vaxu_cmd.txt.tmp"}) EXPECT_FALSE(test::Exists(dir.File(f)));
