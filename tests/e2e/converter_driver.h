@@ -61,7 +61,7 @@ constexpr char kLauncherSave[] = "[Saved by the launcher]\r\nPATH=C:\\exit.exe\r
 // this program), its window open; ended at the latest when this goes.
 class FakeLauncher {
 public:
-    // mode: "ordinary", "slow" or "hung"; folder: where "slow" saves.
+    // mode: "ordinary", "stubborn", "slow" or "hung"; folder: where "slow" saves.
     FakeLauncher(const char* mode, const std::string& folder);
     ~FakeLauncher();
     bool Running() const;

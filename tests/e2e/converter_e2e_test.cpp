@@ -232,6 +232,11 @@ TEST_F(Converter, RunningLauncherIsClosedWithConsentAndTheFilesChangeOnlyOnceItH
         EXPECT_EQ(launcher.DestroyMessages(), 1);
     }
     {
+        e2e::FakeLauncher stubborn("stubborn", inst);  // "yes" again sends again
+        Run({{kRunning, yes}, {kRunning, yes}, {kFound, kOk}, {kCompleted, kOk}});
+        EXPECT_EQ(stubborn.DestroyMessages(), 2);
+    }
+    {
         e2e::FakeLauncher slow("slow", inst);
         Run({{kRunning, yes}, {kFound, kOk}, {kCompleted, kOk}});
         ExpectConverted(inst);

@@ -1,6 +1,7 @@
 // Stands in for the running launcher: a window of its class in a process
 // of its own. Usage: fake_launcher MODE FOLDER, where MODE is
 //   ordinary  ends as soon as it gets WM_DESTROY;
+//   stubborn  ends only at its second WM_DESTROY;
 //   slow      takes 5 seconds over WM_DESTROY (longer than the converter's
 //             send waits), then saves FOLDER\vaxu_cmd.txt and ends;
 //   hung      never handles a message.
@@ -15,11 +16,12 @@
 namespace {
 int g_destroyMessages = 0;
 bool g_slow = false;
+int g_endsAt = 1;  // the WM_DESTROY it ends at
 std::string g_folder;
 
 LRESULT CALLBACK LauncherProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     if (m != WM_DESTROY) return DefWindowProcA(w, m, wp, lp);
-    ++g_destroyMessages;
+    if (++g_destroyMessages < g_endsAt) return 0;
     if (g_slow) {
         Sleep(5000);
         HANDLE f = CreateFileA((g_folder + "vaxu_cmd.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -36,6 +38,7 @@ int main(int argc, char** argv) {
     if (argc < 3) return 100;
     const std::string mode = argv[1];
     g_slow = mode == "slow";
+    g_endsAt = mode == "stubborn" ? 2 : 1;
     g_folder = argv[2];
     WNDCLASSA wc = {};
     wc.lpfnWndProc = LauncherProc;
