@@ -10,8 +10,7 @@
 TEST(DllSearch, APlantedDllIsNotLoadedButSystemOnesAre) {
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string planted = self;
-    planted = planted.substr(0, planted.find_last_of('\\') + 1) + "planted.dll";
+    const std::string planted = std::string(self).substr(0, std::string(self).find_last_of('\\') + 1) + "planted.dll";
     RestrictDllSearch();
     EXPECT_EQ(LoadLibraryA("planted.dll"), nullptr);
     EXPECT_NE(LoadLibraryA("uxtheme.dll"), nullptr);

@@ -159,7 +159,7 @@ TEST_F(Conversion, RenamesAndReadsThatFailAreHandled) {
         EXPECT_EQ(step_fault::ForcedRenamesLeft(), 0);
         step_fault::Disarm();
         EXPECT_TRUE(Ini() == kMergedIni && Cmd() == kExampleCmd && Bak() == kOldCmd);
-        for (const char* f : {"vaxu.ini.tmp", "vaxu_cmd.txt.tmp"}) EXPECT_FALSE(test::Exists(dir.File(f)));
+        EXPECT_FALSE(test::Exists(dir.File("vaxu.ini.tmp")) || test::Exists(dir.File("vaxu_cmd.txt.tmp")));
     }
     const std::string big = "[Other]\r\n" + std::string(9000, 'k') + "=1\r\n";
     test::WriteBytes(dir.File("vaxu.ini"), big);

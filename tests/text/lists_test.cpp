@@ -8,22 +8,6 @@
 
 #include "test_support.h"
 
-namespace {
-using Texts = std::vector<std::string>;
-
-void Fill(StrList& list, const Texts& texts) {
-    for (const std::string& t : texts) {
-        StrBuf b = test::Buf(t);
-        list.PushBack(b);
-    }
-}
-
-Texts TextsOf(const StrList& list) {
-    Texts out;
-    for (int i = 0; i < list.Count(); ++i) out.push_back(list[i].Text());
-    return out;
-}
-}  // namespace
 
 TEST(Lists, FailedGrowthLosesNothing) {
     CommandList commands;  // a copy keeps "no storage" apart from "empty"
@@ -46,12 +30,12 @@ TEST(Lists, FailedGrowthLosesNothing) {
 // Folder removal sorts paths in descending order: contents before folders.
 TEST(Lists, SortsDescendingWithEmptyStringsLast) {
     StrList list;
-    Texts expect;
+    std::vector<std::string> expect = {"C:\\t", "", "C:\\t\\a\\f.txt", "C:\\t\\a"}, sorted;
     for (int i = 0; i < 2000; ++i) expect.push_back(std::to_string((i * 7919) % 500));  // duplicates included
-    expect.insert(expect.end(), {"C:\\t", "", "C:\\t\\a\\f.txt", "C:\\t\\a"});
-    Fill(list, expect);
+    for (const std::string& t : expect) list.PushBack(test::Buf(t));
     list.Sort(1, 0, false);
     list.Sort(0, list.Count() - 1, false);
     std::sort(expect.rbegin(), expect.rend());
-    EXPECT_EQ(TextsOf(list), expect);
+    for (int i = 0; i < list.Count(); ++i) sorted.push_back(list[i].Text());
+    EXPECT_EQ(sorted, expect);
 }
