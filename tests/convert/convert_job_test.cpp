@@ -66,10 +66,10 @@ TEST_F(Conversion, WritesBothFilesAndBacksUpTheOldCommandFile) {
 
     PutOldFiles();
     test::WriteBytes(dir.File("vaxu_cmd.txt.bak"), "older backup");
-    ASSERT_EQ(Convert("#HotKey 4 112\n#HistoryMaxNum 30\n#ToolTip 1\n#ImeCtrl 2\n#SavePosition 1\n#TabNum 5\n"
+    ASSERT_EQ(Convert("#HotKey 4 112\n#HistoryMaxNum 30\n#ToolTip 2\n#ImeCtrl 2\n#SavePosition 1\n#TabNum 5\n"
                       "Tool C:\\a.exe [CD:C:\\w] [Comment:first]\nOther C:\\o.exe [CD:]\nTool C:\\b.exe\n"),
               ConvertResult::Converted);
-    EXPECT_EQ(Ini(), "[Other]\r\nx=1\r\n[VAXU]\r\nTheme=dark\r\nHistory=30\r\nToolTip=1\r\nImeCtrl=2\r\nWndWidth=0\r\n"
+    EXPECT_EQ(Ini(), "[Other]\r\nx=1\r\n[VAXU]\r\nTheme=dark\r\nHistory=30\r\nToolTip=2\r\nImeCtrl=2\r\nWndWidth=0\r\n"
                      "WndHeight=0\r\nSavePosition=1\r\n[HotKey]\r\nALT=0\r\nShift=1\r\nCtrl=0\r\nKey=112\r\n");
     EXPECT_EQ(Cmd(), "[Tool]\r\nPATH=C:\\b.exe\r\n[Other]\r\nPATH=C:\\o.exe \r\nFOLDER=\r\n");
     EXPECT_EQ(Bak(), kOldCmd);
@@ -161,13 +161,18 @@ TEST_F(Conversion, RenamesAndReadsThatFailAreHandled) {
         EXPECT_TRUE(Ini() == kMergedIni && Cmd() == kExampleCmd && Bak() == kOldCmd);
         EXPECT_FALSE(test::Exists(dir.File("vaxu.ini.tmp")) || test::Exists(dir.File("vaxu_cmd.txt.tmp")));
     }
+    PutOldFiles();
+    step_fault::ForceRenames(FileStatus::Missing, 1);  // the new file was taken away before its rename
+    EXPECT_EQ(Convert(kExample), ConvertResult::NotSaved);
+    step_fault::Disarm();
+    EXPECT_TRUE(Ini() == kOldIni && Cmd() == kOldCmd);
     const std::string big = "[Other]\r\n" + std::string(9000, 'k') + "=1\r\n";
     test::WriteBytes(dir.File("vaxu.ini"), big);
     for (long failing : {1, 3}) {  // the opening, a read part-way
         step_fault::ArmRead(failing);
         EXPECT_EQ(Convert(kExample), ConvertResult::NotSaved);
         step_fault::Disarm();
-        EXPECT_TRUE(Ini() == big && Cmd() == kExampleCmd) << failing;
+        EXPECT_TRUE(Ini() == big && Cmd() == kOldCmd) << failing;
     }
 }
 
