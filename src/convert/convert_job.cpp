@@ -117,11 +117,10 @@ void PutBack(const char* target, const char* temp, const FileBytes* old) {
 
 // The same for the command file, from the backup made before the swap.
 void PutBackCommandFile(const SavePaths& paths, bool hadCommands) {
-    FileBytes old;
     if (!hadCommands) {
-        PutBack(paths.cmd.Text(), paths.cmdTemp.Text(), nullptr);
-    } else if (old.Load(paths.backup.Text())) {
-        PutBack(paths.cmd.Text(), paths.cmdTemp.Text(), &old);
+        DeleteFileAt(paths.cmd.Text());
+    } else if (CopyFileOver(paths.backup.Text(), paths.cmdTemp.Text()) == FileStatus::Done) {
+        SwapIn(paths.cmdTemp.Text(), paths.cmd.Text(), false);
     }
 }
 }  // namespace
@@ -207,7 +206,8 @@ bool ConvertJob::SaveNewFiles() {
     const bool hadIni = FileExists(paths.ini.Text());
     const bool hasCommands = text.Size() > 0;
     bool ok = (!hasCommands || WriteNewFile(paths.cmdTemp.Text(), text.Data(), text.Size())) &&
-              (!hadIni || oldIni.Load(paths.ini.Text())) && PrepareSettingsFile(paths, hadIni ? oldIni.Data() : nullptr, oldIni.Size()) &&
+              (!hadIni || oldIni.Load(paths.ini.Text())) &&
+              PrepareSettingsFile(paths, hadIni ? oldIni.Data() : nullptr, oldIni.Size()) &&
               (!hadCommands || (Step() && CopyFileOver(paths.cmd.Text(), paths.backup.Text()) == FileStatus::Done));
     if (ok) {
         const bool commandsSwapped = hasCommands ? SwapIn(paths.cmdTemp.Text(), paths.cmd.Text(), true)
