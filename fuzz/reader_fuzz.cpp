@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CommandList commands;
     BytesFile file(data, size);
     alloc_fault::Arm(failAt);
-    bool ok = ReadLegacySettings(file, settings, commands);
+    bool ok = ReadLegacySettings(file, settings, commands) == LegacyRead::Complete;
     bool injected = alloc_fault::Injected();
     alloc_fault::Disarm();
     Check(ok || injected);  // only memory exhaustion fails a read

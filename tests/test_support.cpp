@@ -7,6 +7,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <sys/stat.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -50,6 +52,24 @@ bool MakeFolder(const std::string& path) {
     return CreateDirectoryA(path.c_str(), nullptr) != FALSE;
 #else
     return fs::create_directory(path);
+#endif
+}
+
+std::string FileId(const std::string& path) {
+#ifdef _WIN32
+    HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return "";
+    BY_HANDLE_FILE_INFORMATION info;
+    const BOOL got = GetFileInformationByHandle(h, &info);
+    CloseHandle(h);
+    if (!got) return "";
+    return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) + ":" +
+           std::to_string(info.nFileIndexLow);
+#else
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return "";
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
 #endif
 }
 

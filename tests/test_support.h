@@ -28,6 +28,9 @@ bool WriteBytes(const std::string& path, const std::string& bytes = "x");
 std::string ReadBytes(const std::string& path);
 bool Exists(const std::string& path);
 bool MakeFolder(const std::string& path);
+// The file's identity on its volume, which a rename keeps and a copy over
+// it does not change either; "" when it cannot be opened.
+std::string FileId(const std::string& path);
 // Whether the system calls are Wine's (false natively and on Windows).
 bool UnderWine();
 // A buffer holding text.

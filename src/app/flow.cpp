@@ -90,8 +90,9 @@ bool LauncherEnded(HWND launcher, HANDLE process) {
 
 // Asks the launcher to close and waits until it has ended, since it saves
 // its own settings as it exits and would write over the new files. While
-// it runs on, the question comes again. False when the user chose to leave
-// it running.
+// it runs on, the question comes again in other words. Only "yes" goes on:
+// a box that cannot be shown closes nothing. False when the launcher is
+// left running.
 bool CloseRunningLauncher() {
     HWND launcher = FindWindowA(kLauncherClass, nullptr);
     if (!launcher) return true;
@@ -99,11 +100,8 @@ bool CloseRunningLauncher() {
     GetWindowThreadProcessId(launcher, &processId);
     HANDLE process = processId ? OpenProcess(SYNCHRONIZE, FALSE, processId) : nullptr;
     bool ended = false;
-    for (bool first = true; !ended; first = false) {
-        // A repeated question goes on only on "yes", so that a box that
-        // cannot be shown never keeps the converter waiting.
-        const int answer = Show(messages::kLauncherRunning, MB_YESNO);
-        if (answer == IDNO || (!first && answer != IDYES)) break;
+    for (const char* question = messages::kLauncherRunning; !ended; question = messages::kLauncherStillRunning) {
+        if (Show(question, MB_YESNO) != IDYES) break;
         // A launcher that no longer answers must not hang the converter.
         DWORD_PTR ignored = 0;
         SendMessageTimeoutA(launcher, WM_DESTROY, 0, 0, SMTO_ABORTIFHUNG, kLauncherCloseTimeoutMs, &ignored);
@@ -123,6 +121,17 @@ void RemoveOldUserShortcuts() {
     shellPath.Release();
 }
 
+const char* FailureMessage(ConvertResult result) {
+    switch (result) {
+    case ConvertResult::NotSaved:
+        return messages::kNotSaved;
+    case ConvertResult::SourceUnreadable:
+        return messages::kSourceUnreadable;
+    default:
+        return messages::kNotSettingsFile;
+    }
+}
+
 void ConversionLoop(HINSTANCE instance, StrBuf& legacyCandidate, const StrBuf& installFolder, bool allUsers) {
     ConvertJob job;
     job.Init();
@@ -134,7 +143,7 @@ void ConversionLoop(HINSTANCE instance, StrBuf& legacyCandidate, const StrBuf& i
             Show(messages::kCompleted, MB_OK);
             break;
         }
-        Show(result == ConvertResult::NotSaved ? messages::kNotSaved : messages::kNotSettingsFile, MB_OK);
+        Show(FailureMessage(result), MB_OK);
         legacyCandidate.Wipe();  // a detected file is offered once
     }
     job.Teardown();

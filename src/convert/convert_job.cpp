@@ -1,126 +1,95 @@
 #include "convert/convert_job.h"
 
-#include <chrono>
-#include <cstddef>
-#include <cstring>
-#include <thread>
-
 #include "convert/command_file.h"
+#include "convert/file_steps.h"
 #include "convert/step_fault.h"
 #include "platform/files.h"
-#include "text/memory.h"
+
+using file_steps::FileBytes;
+using file_steps::Step;
+using file_steps::Swap;
+
+// One save of the new files: what it touches and what it must be able to
+// put back.
+struct SaveState {
+    SavePaths paths;
+    CommandFileText text;
+    FileBytes oldIni;
+    bool hadIni = false, hadCommands = false, hasCommands = false;
+    // The old vaxu.ini copied beside it before a copy over it; it stays
+    // only where it is the one place left with those bytes.
+    StrBuf iniKept;
+    bool iniKeptNeeded = false;
+};
 
 namespace {
 ConvertJob* g_liveJob = nullptr;
-constexpr int kBlock = 1 << 16;
-// Pauses between tries while another program holds a file: about a
-// second in all, enough for an indexer or a virus scanner to let go.
-constexpr int kBusyPausesMs[] = {50, 100, 150, 300, 400};
 
-// Each step that changes a file asks first whether a test wants it to fail.
-bool Step() { return !step_fault::Fails(); }
-
-// Writes size bytes to a new file at path and flushes them to the disk.
-bool WriteNewFile(const char* path, const char* data, std::size_t size) {
-    FileObj file;
-    if (!Step() || !file.Open(path, true, true)) return false;
-    for (std::size_t at = 0; at < size;) {
-        int chunk = size - at > kBlock ? kBlock : static_cast<int>(size - at);
-        if (!Step() || !file.Write(data + at, chunk)) return false;
-        at += chunk;
-    }
-    return Step() && file.Flush();
-}
-
-// The whole content of a file, held in memory.
-class FileBytes {
+// The source, whose reads a test can make fail.
+class SourceFile : public FileObj {
 public:
-    FileBytes() = default;
-    ~FileBytes() { MemFree(data_, capacity_); }
-    FileBytes(const FileBytes&) = delete;
-    FileBytes& operator=(const FileBytes&) = delete;
-
-    // Reads the file to its end, leaving other programs free to read and
-    // write it meanwhile. False on any read error: a short copy is no copy.
-    bool Load(const char* path) {
-        FileObj file;
-        if (step_fault::ReadFails() || !file.OpenShared(path)) return false;
-        for (;;) {
-            if (capacity_ - size_ < kReadBlock && !Grow()) return false;
-            int got = step_fault::ReadFails() ? -1 : file.Read(data_ + size_, kReadBlock);
-            if (got < 0) return false;
-            if (got == 0) return true;
-            size_ += got;
-        }
+    int Read(void* buffer, int count) override {
+        return step_fault::ReadFails() ? -1 : FileObj::Read(buffer, count);
     }
-    const char* Data() const { return data_; }
-    std::size_t Size() const { return size_; }
-
-private:
-    static constexpr std::size_t kReadBlock = 4096;
-    bool Grow() {
-        std::size_t capacity = capacity_ ? capacity_ * 2 : kReadBlock * 2;
-        char* data = static_cast<char*>(MemAlloc(capacity));
-        if (!data) return false;
-        if (size_) std::memcpy(data, data_, size_);
-        MemFree(data_, capacity_);
-        data_ = data;
-        capacity_ = capacity;
-        return true;
-    }
-
-    char* data_ = nullptr;
-    std::size_t size_ = 0, capacity_ = 0;
 };
 
-// Tries op again while another program holds a file for a moment.
-template <typename Op>
-FileStatus WhileBusy(Op op) {
-    FileStatus status = op();
-    for (int pause : kBusyPausesMs) {
-        if (status != FileStatus::Busy) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(pause));
-        status = op();
-    }
-    return status;
+bool WriteCommandTemp(const SaveState& s) {
+    return !s.hasCommands || file_steps::WriteNewFile(s.paths.cmdTemp.Text(), s.text.Data(), s.text.Size());
 }
 
-// Puts a complete temporary file in place of target. A rename does it in
-// one step. Where the rename is refused (as it may be in a folder under
-// UAC file virtualization, which renames may not reach), the temporary
-// file is copied over target instead, then deleted. steps: whether the
-// test seam may fail the tries (not while putting old files back).
-bool SwapIn(const char* temp, const char* target, bool steps) {
-    FileStatus moved = WhileBusy([&] {
-        FileStatus forced;
-        if (steps && !Step()) return FileStatus::Refused;
-        return step_fault::ForcedRename(forced) ? forced : ReplaceFileWith(temp, target);
+bool ReadSettingsFile(SaveState& s) { return !s.hadIni || s.oldIni.Load(s.paths.ini.Text()); }
+
+// The command file this run replaces becomes vaxu_cmd.txt.bak. A different
+// backup already there, from an earlier run, is first kept under the next
+// free numbered name, so that a second run never loses the first one's.
+bool BackUpCommandFile(const SaveState& s) {
+    const char* cmd = s.paths.cmd.Text();
+    const char* backup = s.paths.backup.Text();
+    if (!s.hadCommands) return true;
+    if (FileExists(backup)) {
+        FileBytes current, previous;
+        if (!current.Load(cmd) || !previous.Load(backup)) return false;
+        if (previous.Equals(current)) return true;
+        StrBuf numbered;
+        if (!file_steps::CopyToFreeName(backup, s.paths.backup, 1, numbered)) return false;
+    }
+    if (file_steps::CopyOver(cmd, backup) == FileStatus::Done) return true;
+    DeleteFileAt(backup);  // cut short; a backup that was there before is kept under its number
+    return false;
+}
+
+// The backup holds the old command file, so a copy over it is safe.
+Swap SwapCommandFile(const SaveState& s) {
+    if (s.hasCommands) return file_steps::SwapIn(s.paths.cmdTemp.Text(), s.paths.cmd.Text(), [] { return true; });
+    if (!s.hadCommands || file_steps::Delete(s.paths.cmd.Text()) == FileStatus::Done) return Swap::Done;
+    return Swap::Unchanged;
+}
+
+Swap SwapSettingsFile(SaveState& s) {
+    return file_steps::SwapIn(s.paths.iniTemp.Text(), s.paths.ini.Text(), [&] {
+        if (!s.hadIni) return true;
+        s.iniKeptNeeded = file_steps::CopyToFreeName(s.paths.ini.Text(), s.paths.iniBackup, 0, s.iniKept);
+        return s.iniKeptNeeded;
     });
-    if (moved == FileStatus::Done) return true;
-    if (moved == FileStatus::Missing) return false;
-    if (WhileBusy([&] { return steps && !Step() ? FileStatus::Refused : CopyFileOver(temp, target); }) !=
-        FileStatus::Done)
-        return false;
-    DeleteFileAt(temp);
-    return true;
 }
 
-// Puts a file back as it was after a swap failed, which a copy may have
-// left half-written: from its old bytes, or gone when it had none.
-void PutBack(const char* target, const char* temp, const FileBytes* old) {
-    if (!old) {
-        DeleteFileAt(target);
-    } else if (WriteNewFile(temp, old->Data(), old->Size())) {
-        SwapIn(temp, target, false);
+// After a copy over vaxu.ini stopped part-way: its old bytes back, or no
+// file where there was none. If that fails too, the kept copy stays.
+void PutBackSettingsFile(SaveState& s) {
+    if (!s.hadIni) {
+        file_steps::Delete(s.paths.ini.Text());
+    } else if (file_steps::CopyOver(s.iniKept.Text(), s.paths.ini.Text()) == FileStatus::Done) {
+        s.iniKeptNeeded = false;
     }
 }
 
-// The same for the command file, from the backup made before the swap.
-void PutBackCommandFile(const SavePaths& paths, bool hadCommands) {
-    if (!hadCommands) {
-        DeleteFileAt(paths.cmd.Text());
-    } else if (CopyFileOver(paths.backup.Text(), paths.cmdTemp.Text()) == FileStatus::Done) {
-        SwapIn(paths.cmdTemp.Text(), paths.cmd.Text(), false);
+// The command file back from its backup, or no file where there was none.
+// If that fails, the backup still holds it.
+void PutBackCommandFile(const SaveState& s) {
+    if (s.hadCommands) {
+        file_steps::CopyOver(s.paths.backup.Text(), s.paths.cmd.Text());
+    } else {
+        file_steps::Delete(s.paths.cmd.Text());
     }
 }
 }  // namespace
@@ -175,6 +144,7 @@ bool SavePaths::Build(const StrBuf& installFolder) {
     bool ends = folder.EndsWithChar('\\') || folder.EndsWithChar('/');
     if (!folder.IsEmpty() && !ends && !folder.Append("\\")) return false;
     return ini.Format("%s%s", folder.Text(), "vaxu.ini") && iniTemp.Format("%s%s", folder.Text(), "vaxu.ini.tmp") &&
+           iniBackup.Format("%s%s", folder.Text(), "vaxu.ini.bak") &&
            cmd.Format("%s%s", folder.Text(), "vaxu_cmd.txt") &&
            cmdTemp.Format("%s%s", folder.Text(), "vaxu_cmd.txt.tmp") &&
            backup.Format("%s%s", folder.Text(), "vaxu_cmd.txt.bak");
@@ -182,42 +152,40 @@ bool SavePaths::Build(const StrBuf& installFolder) {
 
 // The new settings go into a copy of vaxu.ini, key by key, so that other
 // keys survive and the file itself changes in one step or not at all.
-bool ConvertJob::PrepareSettingsFile(const SavePaths& paths, const char* oldIni, std::size_t oldSize) {
-    if (oldIni) {
-        if (!WriteNewFile(paths.iniTemp.Text(), oldIni, oldSize)) return false;
+bool ConvertJob::PrepareSettingsFile(const SaveState& s) {
+    const char* temp = s.paths.iniTemp.Text();
+    if (s.hadIni) {
+        if (!file_steps::WriteNewFile(temp, s.oldIni.Data(), s.oldIni.Size())) return false;
     } else {
-        DeleteFileAt(paths.iniTemp.Text());  // left over from an interrupted run
+        DeleteFileAt(temp);  // left over from an interrupted run
     }
-    bool ok = WriteSettingsFile(paths.iniTemp.Text());
-    ForgetProfile(paths.iniTemp.Text());
+    const bool ok = WriteSettingsFile(temp);
+    ForgetProfile(temp);
     return ok;
 }
 
 // Nothing the launcher reads changes until both new files are complete on
-// disk; then the old command file is copied to the backup and each file is
-// swapped in whole. A failure at any step leaves vaxu.ini and vaxu_cmd.txt
-// as they were and removes the temporary files.
+// disk and the old command file is backed up. Then each file is swapped in
+// whole. A failure undoes, in reverse, what was changed.
 bool ConvertJob::SaveNewFiles() {
-    SavePaths paths;
-    CommandFileText text;
-    FileBytes oldIni;
-    if (!paths.Build(installFolder) || !text.Build(commands)) return false;
-    const bool hadCommands = FileExists(paths.cmd.Text());
-    const bool hadIni = FileExists(paths.ini.Text());
-    const bool hasCommands = text.Size() > 0;
-    bool ok = (!hasCommands || WriteNewFile(paths.cmdTemp.Text(), text.Data(), text.Size())) &&
-              (!hadIni || oldIni.Load(paths.ini.Text())) &&
-              PrepareSettingsFile(paths, hadIni ? oldIni.Data() : nullptr, oldIni.Size()) &&
-              (!hadCommands || (Step() && CopyFileOver(paths.cmd.Text(), paths.backup.Text()) == FileStatus::Done));
+    SaveState s;
+    if (!s.paths.Build(installFolder) || !s.text.Build(commands)) return false;
+    s.hadIni = FileExists(s.paths.ini.Text());
+    s.hadCommands = FileExists(s.paths.cmd.Text());
+    s.hasCommands = s.text.Size() > 0;
+
+    bool ok = WriteCommandTemp(s) && ReadSettingsFile(s) && PrepareSettingsFile(s) && BackUpCommandFile(s);
     if (ok) {
-        const bool commandsSwapped = hasCommands ? SwapIn(paths.cmdTemp.Text(), paths.cmd.Text(), true)
-                                                 : !hadCommands || (Step() && DeleteFileAt(paths.cmd.Text()));
-        ok = commandsSwapped && SwapIn(paths.iniTemp.Text(), paths.ini.Text(), true);
-        if (commandsSwapped && !ok) PutBack(paths.ini.Text(), paths.iniTemp.Text(), hadIni ? &oldIni : nullptr);
-        if (!ok) PutBackCommandFile(paths, hadCommands);
+        const Swap commandFile = SwapCommandFile(s);
+        const Swap settingsFile = commandFile == Swap::Done ? SwapSettingsFile(s) : Swap::Unchanged;
+        ok = settingsFile == Swap::Done;
+        if (settingsFile == Swap::Damaged) PutBackSettingsFile(s);
+        if (!ok && commandFile != Swap::Unchanged) PutBackCommandFile(s);
     }
-    DeleteFileAt(paths.cmdTemp.Text());
-    DeleteFileAt(paths.iniTemp.Text());
+
+    DeleteFileAt(s.paths.cmdTemp.Text());
+    DeleteFileAt(s.paths.iniTemp.Text());
+    if (!s.iniKept.IsEmpty() && (ok || !s.iniKeptNeeded)) DeleteFileAt(s.iniKept.Text());
     return ok;
 }
 
@@ -226,14 +194,19 @@ ConvertResult ConvertJob::RunConversion() {
     settings_.Reset();
 
     ConvertResult result = ConvertResult::NotSaved;
-    FileObj source;
+    SourceFile source;
     if (!source.Open(sourcePath.Text(), false, false)) {
         result = ConvertResult::NotSettingsFile;
-    } else if (ReadLegacySettings(source, settings_, commands)) {
-        if (settings_.hotKeyCode == 0 && settings_.hotKeyModifiers == 0) {
-            result = ConvertResult::NotSettingsFile;  // the commands read stay until the next run
-        } else if (SaveNewFiles()) {
-            result = ConvertResult::Converted;
+    } else {
+        const LegacyRead read = ReadLegacySettings(source, settings_, commands);
+        if (read == LegacyRead::ReadFailed) {
+            result = ConvertResult::SourceUnreadable;  // what was read is incomplete: nothing is written
+        } else if (read == LegacyRead::Complete) {
+            if (settings_.hotKeyCode == 0 && settings_.hotKeyModifiers == 0) {
+                result = ConvertResult::NotSettingsFile;  // the commands read stay until the next run
+            } else if (SaveNewFiles()) {
+                result = ConvertResult::Converted;
+            }
         }
     }
     source.Close();

@@ -1,8 +1,6 @@
 // The conversion context shared by the start-up flow, the source file
 // dialog and the run that turns path.txt into vaxu.ini and vaxu_cmd.txt.
 #pragma once
-#include <cstddef>
-
 #include "convert/legacy_reader.h"
 #include "text/lists.h"
 #include "text/strbuf.h"
@@ -10,14 +8,17 @@
 enum class ConvertResult {
     Converted,        // both new files were written
     NotSettingsFile,  // the source could not be opened or holds no hot key
+    SourceUnreadable, // the source could not be read to its end
     NotSaved,         // the new files could not be written (or memory ran out)
 };
 
 // The files one save touches, all in the install folder.
 struct SavePaths {
-    StrBuf ini, iniTemp, cmd, cmdTemp, backup;
+    StrBuf ini, iniTemp, iniBackup, cmd, cmdTemp, backup;
     bool Build(const StrBuf& installFolder);
 };
+
+struct SaveState;
 
 class ConvertJob {
 public:
@@ -35,8 +36,10 @@ public:
 
     // Converts sourcePath into the new files in installFolder. Any result
     // other than Converted leaves sourcePath wiped, and vaxu.ini and
-    // vaxu_cmd.txt as they were. A previous vaxu_cmd.txt is replaced only
-    // after it was copied to vaxu_cmd.txt.bak.
+    // vaxu_cmd.txt as they were, or, where one could not be put back, its
+    // old bytes in vaxu.ini.bak* or vaxu_cmd.txt.bak. A previous
+    // vaxu_cmd.txt is replaced only after it was copied to vaxu_cmd.txt.bak;
+    // a different vaxu_cmd.txt.bak is first kept as vaxu_cmd.txt.bak<n>.
     ConvertResult RunConversion();
 
     // Windows only: the flow's choice of source, and the source file dialog.
@@ -48,8 +51,7 @@ public:
 
 private:
     bool WriteSettingsFile(const char* iniPath);
-    // oldIni: the bytes of the present vaxu.ini, null when there is none.
-    bool PrepareSettingsFile(const SavePaths& paths, const char* oldIni, std::size_t oldSize);
+    bool PrepareSettingsFile(const SaveState& save);
     bool SaveNewFiles();
 
     LegacySettings settings_;

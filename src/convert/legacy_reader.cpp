@@ -121,32 +121,33 @@ bool ParseLegacyLine(const StrBuf& line, LegacySettings& settings, CommandList& 
     return AddCommand(keyword, rest, commands);
 }
 
-bool ReadLegacySettings(FileObj& file, LegacySettings& settings, CommandList& commands) {
+LegacyRead ReadLegacySettings(FileObj& file, LegacySettings& settings, CommandList& commands) {
     StrBuf line;
     char* block = static_cast<char*>(MemAlloc(kBlockSize + 1));
     if (!block || !line.Reserve(500)) {
         MemFree(block, kBlockSize + 1);
-        return false;
+        return LegacyRead::OutOfMemory;
     }
-    bool ok = true;
+    LegacyRead result = LegacyRead::Complete;
     int length = 0;  // of line, kept here so that appending stays linear
-    for (;;) {
+    while (result == LegacyRead::Complete) {
         MemWipe(block, kBlockSize + 1);
         int got = file.Read(block, kBlockSize);
+        if (got < 0) result = LegacyRead::ReadFailed;
         if (got <= 0) break;
         if (got < kBlockSize) block[got++] = '\n';
-        for (int i = 0; i < got && ok; ++i) {
+        for (int i = 0; i < got && result == LegacyRead::Complete; ++i) {
             char c = block[i];
             if (c == '\n') {
-                ok = FinishLine(line, settings, commands);
+                if (!FinishLine(line, settings, commands)) result = LegacyRead::OutOfMemory;
                 length = 0;
-            } else if (c != '\r' && c != 0) {
-                ok = line.PutChar(length++, c);
+            } else if (c != '\r' && c != 0 && !line.PutChar(length++, c)) {
+                result = LegacyRead::OutOfMemory;
             }
         }
-        if (!ok) break;
     }
-    if (ok && length > 0) ok = FinishLine(line, settings, commands);
+    if (result == LegacyRead::Complete && length > 0 && !FinishLine(line, settings, commands))
+        result = LegacyRead::OutOfMemory;
     MemFree(block, kBlockSize + 1);
-    return ok;
+    return result;
 }

@@ -30,6 +30,13 @@ int ParseDecimal(const char* text);
 // memory ran out.
 bool ParseLegacyLine(const StrBuf& line, LegacySettings& settings, CommandList& commands);
 
-// Reads the whole open file in 1024-byte blocks, line by line. False only
-// when memory ran out; what was read until then stays in settings and commands.
-bool ReadLegacySettings(FileObj& file, LegacySettings& settings, CommandList& commands);
+enum class LegacyRead {
+    Complete,
+    OutOfMemory,
+    ReadFailed,  // the file could not be read to its end
+};
+
+// Reads the whole open file in 1024-byte blocks, line by line. On failure
+// what was read until then stays in settings and commands; a line cut by a
+// read error is not interpreted.
+LegacyRead ReadLegacySettings(FileObj& file, LegacySettings& settings, CommandList& commands);

@@ -3,35 +3,54 @@
 namespace {
 long g_count = 0;
 long g_failAt = 0;
+long g_thenAt = 0;
+FileStatus g_kind = FileStatus::Refused;
 long g_reads = 0;
 long g_readFailAt = 0;
-bool g_injected = false;
+int g_injected = 0;
 FileStatus g_renameStatus = FileStatus::Done;
 int g_forcedRenames = 0;
 
-bool Counts(long& count, long failAt) {
-    if (failAt <= 0 || ++count != failAt) return false;
-    g_injected = true;
+bool Inject() {
+    ++g_injected;
     return true;
+}
+
+bool NextStepFails() {
+    if (g_failAt <= 0) return false;
+    ++g_count;
+    return (g_count == g_failAt || (g_thenAt > 0 && g_count == g_failAt + g_thenAt)) && Inject();
 }
 }  // namespace
 
 namespace step_fault {
-void Arm(long failAt) {
+void Arm(long failAt, FileStatus kind, long thenAt) {
     g_count = g_reads = g_readFailAt = 0;
     g_failAt = failAt;
-    g_injected = false;
+    g_thenAt = thenAt;
+    g_kind = kind;
+    g_injected = 0;
     g_forcedRenames = 0;
 }
 void Disarm() { Arm(0); }
-bool Injected() { return g_injected; }
-bool Fails() { return Counts(g_count, g_failAt); }
+int Injected() { return g_injected; }
+bool Fails() { return g_kind != FileStatus::Busy && NextStepFails(); }
+bool TryFails(FileStatus& status) {
+    if (!NextStepFails()) return false;
+    status = g_kind;
+    return true;
+}
+
+void CutShort(const char* target) {
+    FileObj file;
+    file.Open(target, true, true);
+}
 
 void ArmRead(long failAt) {
     g_reads = 0;
     g_readFailAt = failAt;
 }
-bool ReadFails() { return Counts(g_reads, g_readFailAt); }
+bool ReadFails() { return g_readFailAt > 0 && ++g_reads == g_readFailAt && Inject(); }
 
 void ForceRenames(FileStatus status, int times) {
     g_renameStatus = status;

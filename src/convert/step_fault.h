@@ -4,16 +4,27 @@
 #include "platform/files.h"
 
 namespace step_fault {
-// Counts steps from now on; step failAt (1-based) fails. 0 never fails.
-// Also ends what ArmRead and ForceRenames set up.
-void Arm(long failAt);
+// Counts steps from now on; step failAt (1-based) fails, and when thenAt
+// > 0 also the step thenAt steps after it (a second failure, as while
+// putting files back). 0 never fails. kind is what a failed try of a file
+// operation reports; Busy failures are met only by the tries that are
+// repeated, and the other steps do not count them. Also ends what ArmRead
+// and ForceRenames set up.
+void Arm(long failAt, FileStatus kind = FileStatus::Refused, long thenAt = 0);
 void Disarm();
-bool Injected();  // whether a failure was injected since the last Arm
-// Called by each step before it acts: true when this one is to fail.
+int Injected();  // failures injected since the last Arm
+// Called by each plain step before it acts: true when this one is to fail.
 bool Fails();
+// Called by each try of a file operation: true, with the status to
+// report, when this one is to fail.
+bool TryFails(FileStatus& status);
 
-// Counts the opening and the reads of a file being copied; the one
-// numbered failAt (1-based) fails.
+// What a failed try of a copy leaves: its target cut short, as a copy that
+// stops part-way may leave it.
+void CutShort(const char* target);
+
+// Counts the openings and the reads of the files read whole (the source,
+// then vaxu.ini); the one numbered failAt (1-based) fails.
 void ArmRead(long failAt);
 bool ReadFails();
 

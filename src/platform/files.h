@@ -34,19 +34,26 @@ private:
     StrBuf path_;
 };
 
-// How a copy or a move ended, as far as the caller can act on it.
+// How a file operation ended, as far as the caller can act on it.
 enum class FileStatus {
     Done,
     Missing,  // the source (or the target's folder) is not there
-    Busy,     // another program holds a file: a sharing or lock violation
-    Refused,  // anything else: access denied, a folder in the way, a full disk
+    // Access denied, a sharing or a lock violation: what another program
+    // holding the file gives, for a moment or for good.
+    Busy,
+    Refused,  // anything else: a folder in the way, a name taken, a full disk
 };
+
+// The status of the file call that failed last on this thread.
+FileStatus LastFileStatus();
 
 // True when a find-first search for path (wildcards allowed) finds an entry.
 bool FileExists(const char* path);
 // Copies from onto to, replacing an existing to.
 FileStatus CopyFileOver(const char* from, const char* to);
-bool DeleteFileAt(const char* path);
+// Copies from to a new file to; Refused when to exists.
+FileStatus CopyFileNew(const char* from, const char* to);
+FileStatus DeleteFileAt(const char* path);
 // Moves from onto to in one step, replacing an existing to, written
 // through to the disk before it returns.
 FileStatus ReplaceFileWith(const char* from, const char* to);
@@ -55,3 +62,5 @@ bool WriteProfileText(const char* section, const char* key, const char* value, c
 // Lets go of what the profile writer keeps of the file, so that the file
 // can be moved and a later write reads it afresh.
 void ForgetProfile(const char* path);
+// Waits on this thread for about ms milliseconds.
+void PauseMs(int ms);

@@ -25,6 +25,7 @@ const char kMergedIni[] =
     "WndHeight=300\r\nSavePosition=0\r\n[HotKey]\r\nALT=1\r\nShift=0\r\nCtrl=1\r\nKey=90\r\n";
 const char kOldCmd[] = "[Old]\r\nPATH=C:\\old.exe\r\n";
 const char kMissing[] = "<missing>";
+const char kOlderBackup[] = "[Older]\r\nPATH=C:\\older.exe\r\n";
 
 // A job with an empty install folder and a legacy file of its own.
 class Conversion : public ::testing::Test {
@@ -49,7 +50,11 @@ protected:
     }
     std::string Ini() { return test::ReadBytes(dir.File("vaxu.ini")); }
     std::string Cmd() { return test::ReadBytes(dir.File("vaxu_cmd.txt")); }
-    std::string Bak() { return test::ReadBytes(dir.File("vaxu_cmd.txt.bak")); }
+    std::string Bak(const std::string& n = "") { return test::ReadBytes(dir.File("vaxu_cmd.txt.bak" + n)); }
+    std::string Id(const char* name) { return test::FileId(dir.File(name)); }
+    void ExpectNoTemporaryFile(long k = 0) {
+        for (const char* f : {"vaxu.ini.tmp", "vaxu_cmd.txt.tmp"}) EXPECT_FALSE(test::Exists(dir.File(f))) << k;
+    }
 
     test::TempDir dir, legacyDir;
     std::string source = legacyDir.File("path.txt");
@@ -65,7 +70,7 @@ TEST_F(Conversion, WritesBothFilesAndBacksUpTheOldCommandFile) {
     EXPECT_STREQ(job.sourcePath.Text(), source.c_str());
 
     PutOldFiles();
-    test::WriteBytes(dir.File("vaxu_cmd.txt.bak"), "older backup");
+    test::WriteBytes(dir.File("vaxu_cmd.txt.bak"), kOlderBackup);
     ASSERT_EQ(Convert("#HotKey 4 112\n#HistoryMaxNum 30\n#ToolTip 2\n#ImeCtrl 2\n#SavePosition 1\n#TabNum 5\n"
                       "Tool C:\\a.exe [CD:C:\\w] [Comment:first]\nOther C:\\o.exe [CD:]\nTool C:\\b.exe\n"),
               ConvertResult::Converted);
@@ -73,12 +78,14 @@ TEST_F(Conversion, WritesBothFilesAndBacksUpTheOldCommandFile) {
                      "WndHeight=0\r\nSavePosition=1\r\n[HotKey]\r\nALT=0\r\nShift=1\r\nCtrl=0\r\nKey=112\r\n");
     EXPECT_EQ(Cmd(), "[Tool]\r\nPATH=C:\\b.exe\r\n[Other]\r\nPATH=C:\\o.exe \r\nFOLDER=\r\n");
     EXPECT_EQ(Bak(), kOldCmd);
+    EXPECT_EQ(Bak("1"), kOlderBackup) << "an earlier backup is kept under the next free number";
     EXPECT_EQ(job.commands.Count(), 3);
 
     // No command lines: the old command file goes to the backup, none replaces it.
     ASSERT_EQ(Convert("#HotKey 1 65\n"), ConvertResult::Converted);
     EXPECT_EQ(Cmd(), kMissing);
     EXPECT_EQ(Bak(), "[Tool]\r\nPATH=C:\\b.exe\r\n[Other]\r\nPATH=C:\\o.exe \r\nFOLDER=\r\n");
+    EXPECT_EQ(Bak("2"), kOldCmd);
     EXPECT_EQ(Ini(), "[Other]\r\nx=1\r\n[VAXU]\r\nTheme=dark\r\nHistory=0\r\nToolTip=0\r\nImeCtrl=0\r\nWndWidth=0\r\n"
                      "WndHeight=0\r\nSavePosition=0\r\n[HotKey]\r\nALT=1\r\nShift=0\r\nCtrl=0\r\nKey=65\r\n")
         << "options the file lacks are 0, whatever the file before held";
@@ -115,60 +122,146 @@ TEST_F(Conversion, LongValuesAndAFolderWithoutItsSeparator) {
     EXPECT_EQ(test::ReadBytes(folder + "vaxu_cmd.txt"), kMissing) << "never beside the folder";
 }
 
-// Every step of the save made to fail in turn, on real files, with renames
+TEST_F(Conversion, RerunsKeepEveryEarlierCommandFile) {
+    PutOldFiles();
+    const std::string runs[] = {"A C:\\a.exe", "B C:\\b.exe", "C C:\\c.exe"};
+    for (const std::string& run : runs) ASSERT_EQ(Convert("#HotKey 1 65\n" + run + "\n"), ConvertResult::Converted);
+    EXPECT_EQ(Cmd(), "[C]\r\nPATH=C:\\c.exe\r\n");
+    EXPECT_EQ(Bak(), "[B]\r\nPATH=C:\\b.exe\r\n") << "the file this run replaced";
+    EXPECT_EQ(Bak("1"), kOldCmd) << "the one before any conversion";
+    EXPECT_EQ(Bak("2"), "[A]\r\nPATH=C:\\a.exe\r\n");
+    ASSERT_EQ(Convert("#HotKey 1 65\nC C:\\c.exe\n"), ConvertResult::Converted);
+    ASSERT_EQ(Convert("#HotKey 1 65\nC C:\\c.exe\n"), ConvertResult::Converted);
+    EXPECT_EQ(Bak("3"), "[B]\r\nPATH=C:\\b.exe\r\n");
+    EXPECT_EQ(Bak("4"), kMissing) << "a backup that is already the command file is not copied again";
+}
+
+// Every step of the save made to fail in turn, alone and followed by a
+// second failure while putting files back, on real files, with renames
 // working and with every rename refused (as UAC virtualization may refuse
-// them): the launcher's two files are either both new or byte for byte as
-// they were, and no temporary file is left.
-TEST_F(Conversion, AFailureAtAnyStepLeavesBothFilesNewOrAsTheyWere) {
+// them). Nothing is lost: the launcher's two files are both new, or each
+// as it was or its old bytes under the name the guide gives.
+TEST_F(Conversion, AFailureAtAnyStepLosesNothing) {
     for (bool renames : {true, false}) {
         for (bool existed : {true, false}) {
-            for (long k = 1;; ++k) {
-                for (const char* f : {"vaxu.ini", "vaxu_cmd.txt", "vaxu_cmd.txt.bak"}) std::remove(dir.File(f).c_str());
-                if (existed) PutOldFiles();
-                step_fault::Arm(k);
+            for (long k = 1, then = 0;; ++then) {
+                for (const char* f : {"vaxu.ini", "vaxu_cmd.txt", "vaxu_cmd.txt.bak", "vaxu_cmd.txt.bak1",
+                                      "vaxu.ini.bak"})
+                    std::remove(dir.File(f).c_str());
+                if (existed) {
+                    PutOldFiles();
+                    test::WriteBytes(dir.File("vaxu_cmd.txt.bak"), kOlderBackup);
+                }
+                step_fault::Arm(k, FileStatus::Refused, then);
                 if (!renames) step_fault::ForceRenames(FileStatus::Refused, -1);
                 const ConvertResult r = Convert(kExample);
-                const bool injected = step_fault::Injected();
+                const int injected = step_fault::Injected();
                 step_fault::Disarm();
                 const bool converted = r == ConvertResult::Converted;
-                EXPECT_TRUE(converted || r == ConvertResult::NotSaved) << k;
-                EXPECT_EQ(Ini(), converted ? (existed ? kMergedIni : kExampleIni) : existed ? kOldIni : kMissing)
-                    << renames << existed << k;
-                EXPECT_EQ(Cmd(), converted ? kExampleCmd : existed ? kOldCmd : kMissing) << renames << existed << k;
-                const std::string bak = Bak();
-                EXPECT_TRUE(existed ? bak == kOldCmd || (!converted && bak == kMissing) : bak == kMissing)
-                    << "only ever a copy of the old file, step " << k;
-                for (const char* f : {"vaxu.ini.tmp", "vaxu_cmd.txt.tmp"}) EXPECT_FALSE(test::Exists(dir.File(f))) << k;
-                if (!injected) {
-                    EXPECT_TRUE(converted);
-                    break;
+                const std::string where = std::to_string(renames) + std::to_string(existed) + " step " +
+                                          std::to_string(k) + "+" + std::to_string(then);
+                EXPECT_TRUE(converted || r == ConvertResult::NotSaved) << where;
+                const std::string ini = Ini(), cmd = Cmd(), kept = test::ReadBytes(dir.File("vaxu.ini.bak"));
+                if (converted) {
+                    EXPECT_TRUE(ini == (existed ? kMergedIni : kExampleIni) && cmd == kExampleCmd) << where;
+                    EXPECT_EQ(Bak(), existed ? kOldCmd : kMissing) << where;
+                } else if (then == 0) {
+                    EXPECT_EQ(ini, existed ? kOldIni : kMissing) << where;
+                    EXPECT_EQ(cmd, existed ? kOldCmd : kMissing) << where;
+                } else if (existed) {  // with no files before, there is nothing to lose
+                    EXPECT_TRUE(ini == kOldIni || kept == kOldIni) << where;
+                    EXPECT_TRUE(cmd == kOldCmd || Bak() == kOldCmd) << where;
                 }
+                const std::string bak = Bak(), bak1 = Bak("1");
+                EXPECT_TRUE(existed ? bak == kOlderBackup || bak1 == kOlderBackup : bak == kMissing) << where;
+                EXPECT_TRUE(bak == kOlderBackup || bak == kOldCmd || bak == kMissing) << "no copy cut short, " << where;
+                EXPECT_TRUE(bak1 == kOlderBackup || bak1 == kMissing) << "no copy cut short, " << where;
+                EXPECT_TRUE(kept == kMissing || (then > 0 && !converted && kept == kOldIni))
+                    << "the kept vaxu.ini stays only where it was not put back, " << where;
+                ExpectNoTemporaryFile(k);
+                if (injected == (then ? 2 : 1)) continue;
+                EXPECT_TRUE(then > 0 || converted) << where;
+                if (then == 0) break;  // no step k: every step was failed
+                ++k, then = -1;        // no step then after k: on to the next k
             }
         }
     }
 }
 
-// A rename refused outright is done as a copy; one refused while another
-// program holds the file for a moment is tried again. A vaxu.ini that
-// cannot be read to its end is not replaced by a short copy.
+// A file held by another program for a moment, at any step that such a
+// hold can refuse: the run waits and converts, renaming the new files in
+// rather than copying them over the old ones.
+TEST_F(Conversion, AMomentaryHoldAtAnyStepIsWaitedFor) {
+    for (const char* legacy : {kExample, "#HotKey 3 90\r\n#Window 400 300\r\n"}) {
+        const bool commands = legacy == kExample;
+        for (bool existed : {true, false}) {
+            for (long k = 1;; ++k) {
+                for (const char* f : {"vaxu.ini", "vaxu_cmd.txt", "vaxu_cmd.txt.bak"}) std::remove(dir.File(f).c_str());
+                if (existed) PutOldFiles();
+                const std::string oldIni = Id("vaxu.ini"), oldCmd = Id("vaxu_cmd.txt");
+                step_fault::Arm(k, FileStatus::Busy);
+                const ConvertResult r = Convert(legacy);
+                const bool injected = step_fault::Injected() > 0;
+                step_fault::Disarm();
+                const std::string where = std::to_string(commands) + std::to_string(existed) + " try " +
+                                          std::to_string(k);
+                EXPECT_EQ(r, ConvertResult::Converted) << where;
+                EXPECT_EQ(Ini(), existed ? kMergedIni : kExampleIni) << where;
+                EXPECT_EQ(Cmd(), commands ? kExampleCmd : kMissing) << where;
+                EXPECT_EQ(Bak(), existed ? kOldCmd : kMissing) << where;
+                if (existed) {
+                    EXPECT_TRUE(Id("vaxu.ini") != oldIni && Id("vaxu_cmd.txt") != oldCmd) << where;
+                }
+                if (!injected) break;
+            }
+        }
+    }
+}
+
+// A rename refused outright is done as a copy over the old file; one
+// refused while another program holds the file for a moment is tried
+// again. A source or a vaxu.ini that cannot be read to its end changes
+// nothing.
 TEST_F(Conversion, RenamesAndReadsThatFailAreHandled) {
-    for (auto forced : {std::make_pair(FileStatus::Refused, 1), std::make_pair(FileStatus::Busy, 2)}) {
+    const struct {
+        FileStatus status;
+        int times;
+        bool iniCopied, cmdCopied;
+    } renames[] = {
+        {FileStatus::Refused, 1, false, true},
+        {FileStatus::Refused, -1, true, true},
+        {FileStatus::Busy, 2, false, false},
+    };
+    for (const auto& forced : renames) {
         PutOldFiles();
-        step_fault::ForceRenames(forced.first, forced.second);
+        const std::string oldIni = Id("vaxu.ini"), oldCmd = Id("vaxu_cmd.txt");
+        step_fault::ForceRenames(forced.status, forced.times);
         EXPECT_EQ(Convert(kExample), ConvertResult::Converted);
-        EXPECT_EQ(step_fault::ForcedRenamesLeft(), 0);
+        EXPECT_TRUE(forced.times < 0 || step_fault::ForcedRenamesLeft() == 0);
         step_fault::Disarm();
         EXPECT_TRUE(Ini() == kMergedIni && Cmd() == kExampleCmd && Bak() == kOldCmd);
-        EXPECT_FALSE(test::Exists(dir.File("vaxu.ini.tmp")) || test::Exists(dir.File("vaxu_cmd.txt.tmp")));
+        EXPECT_EQ(Id("vaxu.ini") == oldIni, forced.iniCopied) << forced.times;
+        EXPECT_EQ(Id("vaxu_cmd.txt") == oldCmd, forced.cmdCopied) << forced.times;
+        EXPECT_FALSE(test::Exists(dir.File("vaxu.ini.bak"))) << "the old vaxu.ini was kept only for the copy";
+        ExpectNoTemporaryFile();
     }
     PutOldFiles();
     step_fault::ForceRenames(FileStatus::Missing, 1);  // the new file was taken away before its rename
     EXPECT_EQ(Convert(kExample), ConvertResult::NotSaved);
     step_fault::Disarm();
     EXPECT_TRUE(Ini() == kOldIni && Cmd() == kOldCmd);
+
+    std::string hundred = "#HotKey 1 65\r\n";
+    for (int i = 0; i < 100; ++i) hundred += "Command" + std::to_string(i) + " C:\\tools\\tool.exe\r\n";
+    Prepare(hundred);
+    step_fault::ArmRead(2);  // the source's second read
+    EXPECT_EQ(job.RunConversion(), ConvertResult::SourceUnreadable);
+    step_fault::Disarm();
+    EXPECT_TRUE(Ini() == kOldIni && Cmd() == kOldCmd && job.sourcePath.IsEmpty());
+
     const std::string big = "[Other]\r\n" + std::string(9000, 'k') + "=1\r\n";
     test::WriteBytes(dir.File("vaxu.ini"), big);
-    for (long failing : {1, 3}) {  // the opening, a read part-way
+    for (long failing : {3, 5}) {  // after the source's two reads: the opening, a read part-way
         step_fault::ArmRead(failing);
         EXPECT_EQ(Convert(kExample), ConvertResult::NotSaved);
         step_fault::Disarm();
@@ -208,9 +301,61 @@ TEST_F(Conversion, AnAllocationFailureAnywhereLeavesBothFilesAsTheyWere) {
 }
 
 #ifdef _WIN32
-// Files held open by other programs: the run either converts or leaves
-// both files as they were. A vaxu.ini that an editor holds open, sharing
-// it, is read and then written over in place.
+namespace {
+// Another program (file_holder.exe beside this one) holding path open with
+// share for ms milliseconds; the constructor returns once it holds it.
+class HeldFile {
+public:
+    HeldFile(const std::string& path, DWORD share, DWORD ms) {
+        char self[MAX_PATH] = {};
+        GetModuleFileNameA(nullptr, self, MAX_PATH);
+        std::string exe = self;
+        exe = exe.substr(0, exe.find_last_of('\\') + 1) + "file_holder.exe";
+        const std::string event = "vaxu-held-" + std::to_string(GetCurrentProcessId());
+        HANDLE held = CreateEventA(nullptr, TRUE, FALSE, event.c_str());
+        std::string command = "\"" + exe + "\" \"" + path + "\" " + std::to_string(share) + " " + std::to_string(ms) +
+                              " " + event;
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        started_ = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &process_);
+        HANDLE waits[] = {held, process_.hProcess};
+        holding_ = started_ && WaitForMultipleObjects(2, waits, FALSE, 30000) == WAIT_OBJECT_0;
+        CloseHandle(held);
+    }
+    ~HeldFile() {
+        if (!started_) return;
+        WaitForSingleObject(process_.hProcess, 30000);
+        CloseHandle(process_.hThread);
+        CloseHandle(process_.hProcess);
+    }
+    bool Holding() const { return holding_; }
+
+private:
+    PROCESS_INFORMATION process_ = {};
+    bool started_ = false, holding_ = false;
+};
+}  // namespace
+
+// Another program holds vaxu_cmd.txt, sharing reading only, and lets go
+// while the conversion runs: a rename onto it is refused (access denied),
+// tried again, and then goes through, so the file is swapped in whole and
+// never copied over in place.
+TEST_F(Conversion, ACommandFileHeldForAMomentIsRenamedInOnceFree) {
+    PutOldFiles();
+    Prepare(kExample);
+    const std::string oldCmd = Id("vaxu_cmd.txt");
+    HeldFile holder(dir.File("vaxu_cmd.txt"), FILE_SHARE_READ, 300);
+    ASSERT_TRUE(holder.Holding());
+    EXPECT_EQ(job.RunConversion(), ConvertResult::Converted);
+    EXPECT_EQ(Cmd(), kExampleCmd);
+    EXPECT_EQ(Bak(), kOldCmd);
+    EXPECT_NE(Id("vaxu_cmd.txt"), oldCmd) << "renamed in, not copied over the old file";
+}
+
+// Files held open by other programs for the whole run: it either converts
+// or leaves both files as they were. A vaxu.ini that an editor holds open,
+// sharing it, is read and then written over in place, its old bytes kept
+// beside it meanwhile.
 TEST_F(Conversion, FilesHeldByAnotherProgramGiveATruthfulResult) {
     const struct {
         std::string held;
@@ -223,7 +368,7 @@ TEST_F(Conversion, FilesHeldByAnotherProgramGiveATruthfulResult) {
         {dir.File("vaxu_cmd.txt"), FILE_SHARE_READ, ConvertResult::NotSaved},  // readable, not replaceable
         {dir.File("vaxu_cmd.txt.bak"), 0, ConvertResult::NotSaved},
     };
-    test::WriteBytes(dir.File("vaxu_cmd.txt.bak"), "older backup");
+    test::WriteBytes(dir.File("vaxu_cmd.txt.bak"), kOlderBackup);
     for (const auto& c : cases) {
         PutOldFiles();
         Prepare(kExample);
@@ -234,7 +379,8 @@ TEST_F(Conversion, FilesHeldByAnotherProgramGiveATruthfulResult) {
         const bool converted = c.result == ConvertResult::Converted;
         EXPECT_EQ(Ini(), converted ? kMergedIni : kOldIni) << c.held;
         EXPECT_EQ(Cmd(), converted ? kExampleCmd : kOldCmd) << c.held;
-        for (const char* temp : {"vaxu.ini.tmp", "vaxu_cmd.txt.tmp"}) EXPECT_FALSE(test::Exists(dir.File(temp)));
+        EXPECT_FALSE(test::Exists(dir.File("vaxu.ini.bak"))) << c.held;
+        ExpectNoTemporaryFile();
     }
 }
 #endif

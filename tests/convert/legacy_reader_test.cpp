@@ -20,7 +20,8 @@ struct Reading {
         test::TempDir dir;
         test::WriteBytes(dir.File("path.txt"), bytes);
         FileObj file;
-        ok = file.Open(dir.File("path.txt").c_str(), false, false) && ReadLegacySettings(file, settings, commands);
+        ok = file.Open(dir.File("path.txt").c_str(), false, false) &&
+             ReadLegacySettings(file, settings, commands) == LegacyRead::Complete;
     }
 };
 

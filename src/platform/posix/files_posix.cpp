@@ -6,19 +6,36 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 
 #include "platform/files.h"
 
 namespace {
 int AsFd(std::intptr_t h) { return static_cast<int>(h - 1); }
 
-FileStatus StatusOf(bool done) {
-    if (done) return FileStatus::Done;
+FileStatus StatusOf(bool done) { return done ? FileStatus::Done : LastFileStatus(); }
+
+FileStatus CopyInto(const char* from, const char* to, bool create) {
+    FileObj source, target;
+    if (!source.Open(from, false, false)) return StatusOf(false);
+    int fd = ::open(to, O_WRONLY | O_CREAT | O_CLOEXEC | (create ? O_EXCL : O_TRUNC), 0644);
+    if (fd < 0) return StatusOf(false);
+    ::close(fd);
+    if (!target.Open(to, true, false)) return StatusOf(false);
+    char block[4096];
+    int got;
+    while ((got = source.Read(block, sizeof block)) > 0) {
+        if (!target.Write(block, got)) return StatusOf(false);
+    }
+    return StatusOf(got == 0);
+}
+}  // namespace
+
+FileStatus LastFileStatus() {
     if (errno == ENOENT || errno == ENOTDIR) return FileStatus::Missing;
     if (errno == EBUSY || errno == ETXTBSY) return FileStatus::Busy;
     return FileStatus::Refused;
 }
-}  // namespace
 
 bool FileObj::Open(const char* path, bool write, bool create) {
     Close();
@@ -79,19 +96,18 @@ bool FileExists(const char* path) {
 // POSIX has no share modes: every open is shared.
 bool FileObj::OpenShared(const char* path) { return Open(path, false, false); }
 
-FileStatus CopyFileOver(const char* from, const char* to) {
-    FileObj source, target;
-    if (!source.Open(from, false, false) || !target.Open(to, true, true)) return StatusOf(false);
-    char block[4096];
-    int got;
-    while ((got = source.Read(block, sizeof block)) > 0) {
-        if (!target.Write(block, got)) return StatusOf(false);
-    }
-    return StatusOf(got == 0);
-}
+FileStatus CopyFileOver(const char* from, const char* to) { return CopyInto(from, to, false); }
 
-bool DeleteFileAt(const char* path) { return ::unlink(path) == 0; }
+FileStatus CopyFileNew(const char* from, const char* to) { return CopyInto(from, to, true); }
+
+FileStatus DeleteFileAt(const char* path) { return StatusOf(::unlink(path) == 0); }
 
 FileStatus ReplaceFileWith(const char* from, const char* to) { return StatusOf(std::rename(from, to) == 0); }
 
 void ForgetProfile(const char*) {}  // the native writer keeps nothing between calls
+
+void PauseMs(int ms) {
+    struct timespec pause = {ms / 1000, (ms % 1000) * 1000000L};
+    while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
+    }
+}

@@ -5,12 +5,23 @@
 namespace {
 HANDLE AsHandle(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 
-FileStatus StatusOf(BOOL done) {
-    if (done) return FileStatus::Done;
+FileStatus StatusOf(BOOL done) { return done ? FileStatus::Done : LastFileStatus(); }
+
+std::intptr_t OpenHandle(const char* path, DWORD access, DWORD share, DWORD disposition) {
+    HANDLE h = CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return h == nullptr || h == INVALID_HANDLE_VALUE ? 0 : reinterpret_cast<std::intptr_t>(h);
+}
+}  // namespace
+
+// A rename onto a file that another program holds open fails with access
+// denied unless the holder shares deletion, so access denied is tried
+// again like a sharing violation.
+FileStatus LastFileStatus() {
     switch (GetLastError()) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
         return FileStatus::Missing;
+    case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
         return FileStatus::Busy;
@@ -18,12 +29,6 @@ FileStatus StatusOf(BOOL done) {
         return FileStatus::Refused;
     }
 }
-
-std::intptr_t OpenHandle(const char* path, DWORD access, DWORD share, DWORD disposition) {
-    HANDLE h = CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return h == nullptr || h == INVALID_HANDLE_VALUE ? 0 : reinterpret_cast<std::intptr_t>(h);
-}
-}  // namespace
 
 bool FileObj::Open(const char* path, bool write, bool create) {
     Close();
@@ -78,7 +83,9 @@ bool FileExists(const char* path) {
 
 FileStatus CopyFileOver(const char* from, const char* to) { return StatusOf(CopyFileA(from, to, FALSE)); }
 
-bool DeleteFileAt(const char* path) { return DeleteFileA(path) != FALSE; }
+FileStatus CopyFileNew(const char* from, const char* to) { return StatusOf(CopyFileA(from, to, TRUE)); }
+
+FileStatus DeleteFileAt(const char* path) { return StatusOf(DeleteFileA(path)); }
 
 FileStatus ReplaceFileWith(const char* from, const char* to) {
     return StatusOf(MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
@@ -89,3 +96,5 @@ bool WriteProfileText(const char* section, const char* key, const char* value, c
 }
 
 void ForgetProfile(const char* path) { WritePrivateProfileStringA(nullptr, nullptr, nullptr, path); }
+
+void PauseMs(int ms) { Sleep(static_cast<DWORD>(ms)); }
