@@ -3,7 +3,7 @@
 # and the packed program run once under Wine (the "not installed" scenario
 # of the end-to-end tests, pointed at the unpacked program).
 # Run with -DBIN=<32-bit build dir> -DSOURCE=<source dir> -DVERSION=<x.y.z>
-#          -DTOOLCHAIN=<toolchain file> -DWINE_RUN=<wine-run.sh>.
+#          -DTOOLCHAIN=<toolchain file> -DWINE_RUN=<wine-run.sh> -DOBJDUMP=<objdump>.
 cmake_policy(SET CMP0007 NEW)
 
 function(fail message)
@@ -56,6 +56,15 @@ file(READ ${unpacked}/VaxuConverter.exe head LIMIT 1024 HEX)
 if(NOT head MATCHES "504500004c01")
   fail("VaxuConverter.exe is not a 32-bit program")
 endif()
+# No debug data, and a header that names Vista (6.0), as the manifest does.
+execute_process(COMMAND ${OBJDUMP} -h -p ${unpacked}/VaxuConverter.exe OUTPUT_VARIABLE header RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0 OR header MATCHES "\\.debug_" OR NOT header MATCHES "MajorSubsystemVersion[ \t]+6\n"
+   OR NOT header MATCHES "MinorSubsystemVersion[ \t]+0\n")
+  fail("VaxuConverter.exe carries debug data or does not name Windows 6.0")
+endif()
+file(SIZE ${unpacked}/VaxuConverter.exe programSize)
+file(SIZE ${zip} zipSize)
+message("release: VaxuConverter.exe ${programSize} bytes, VaxuConverter-${VERSION}.zip ${zipSize} bytes")
 # The guide: UTF-8 with a BOM and CRLF line ends only, as Notepad reads it.
 file(READ ${unpacked}/README_ja.txt guide HEX)
 string(REGEX REPLACE "0d0a" "" bare "${guide}")

@@ -21,6 +21,9 @@ const char kNotInstalled[] =
     "ヴァクスVersion0.70以降がインストールされていません.\nヴァクスVersion0.70以降をインストールしてから実行してください.";
 const char kNoFolder[] = "ヴァクスファイルの保存先フォルダパスが取得できませんでした.";
 const char kRunning[] = "ヴァクスが起動しています.\nヴァクスを終了してファイル変換処理を続けますか？";
+const char kStillRunning[] =
+    "ヴァクスがまだ終了していません.\nヴァクスを終了してから「はい」を選ぶと,ファイル変換処理を続けます.\n"
+    "「いいえ」を選ぶと,変換せずに終了します.";
 const char kFound[] = "ヴァクスVersion0.53以前の設定ファイルが見つかりました.\n変換を開始します.";
 const char kCompleted[] = "変換が完了しました.";
 const char kNotSettings[] =
@@ -141,7 +144,7 @@ protected:
                 continue;
             }
             const bool dialogs = want == kEmptyWarning || want == kMissingWarning;
-            const bool question = want == kNoFolder || want == kRunning;
+            const bool question = want == kNoFolder || want == kRunning || want == kStillRunning;
             const std::vector<int> buttons = question ? std::vector<int>{IDYES, IDNO} : std::vector<int>{IDOK};
             EXPECT_EQ(s.text, want) << i;
             EXPECT_EQ(s.title, dialogs ? "警告" : kTitle);
@@ -219,13 +222,14 @@ TEST_F(Converter, DetectedFileIsAnnouncedAndConvertedIntoANewFolder) {
 
 // The launcher saves its own settings as it ends, so the files change only
 // once it has ended: a slow one is waited for, and about a hung one the
-// question comes again.
+// question comes again, saying so. Only "yes" closes it.
 TEST_F(Converter, RunningLauncherIsClosedWithConsentAndTheFilesChangeOnlyOnceItHasEnded) {
     Install();
     const Answer yes = Answer::Button(IDYES), no = Answer::Button(IDNO);
     {
         e2e::FakeLauncher launcher("ordinary", inst);
         Run({{kRunning, no}});
+        Run({{kRunning, Answer::Button(IDOK)}});  // neither button, as a box that cannot be shown
         EXPECT_TRUE(launcher.Running());
         EXPECT_FALSE(test::Exists(inst + "vaxu.ini"));
         Run({{kRunning, yes}, {kFound, kOk}, {kCompleted, kOk}});
@@ -233,7 +237,7 @@ TEST_F(Converter, RunningLauncherIsClosedWithConsentAndTheFilesChangeOnlyOnceItH
     }
     {
         e2e::FakeLauncher stubborn("stubborn", inst);  // "yes" again sends again
-        Run({{kRunning, yes}, {kRunning, yes}, {kFound, kOk}, {kCompleted, kOk}});
+        Run({{kRunning, yes}, {kStillRunning, yes}, {kFound, kOk}, {kCompleted, kOk}});
         EXPECT_EQ(stubborn.DestroyMessages(), 2);
     }
     {
@@ -244,7 +248,7 @@ TEST_F(Converter, RunningLauncherIsClosedWithConsentAndTheFilesChangeOnlyOnceItH
     }
     wintest::RemoveAll(inst);
     e2e::FakeLauncher hung("hung", inst);
-    Run({{kRunning, yes}, {kRunning, no}});
+    Run({{kRunning, yes}, {kStillRunning, no}});
     EXPECT_TRUE(hung.Running());
     EXPECT_FALSE(test::Exists(inst));
 }
