@@ -12,13 +12,14 @@
 namespace file_steps {
 constexpr int kBusyPausesMs[] = {50, 100, 150, 300, 400};
 
-// One try of a file operation, unless a test makes it fail; a failed try
-// of a copy into copyTarget leaves that file cut short.
+// One try of a file operation, unless a test makes it fail. A copy into
+// copyTarget that fails other than by a hold (which stops it before it
+// starts) leaves that file cut short, as a full disk may.
 template <typename Op>
 FileStatus Try(Op op, const char* copyTarget) {
     FileStatus injected;
     if (!step_fault::TryFails(injected)) return op();
-    if (copyTarget) step_fault::CutShort(copyTarget);
+    if (copyTarget && injected != FileStatus::Busy) step_fault::CutShort(copyTarget);
     return injected;
 }
 

@@ -136,84 +136,66 @@ TEST_F(Conversion, RerunsKeepEveryEarlierCommandFile) {
     EXPECT_EQ(Bak("4"), kMissing) << "a backup that is already the command file is not copied again";
 }
 
-// Every step of the save made to fail in turn, alone and followed by a
-// second failure while putting files back, on real files, with renames
+// Every step of the save made to fail in turn, on real files, alone and
+// followed by a second failure while files are put back, with renames
 // working and with every rename refused (as UAC virtualization may refuse
-// them). Nothing is lost: the launcher's two files are both new, or each
-// as it was or its old bytes under the name the guide gives.
+// them): nothing is lost. The launcher's two files are both new, or each
+// as it was or its old bytes under the name the guide gives. Every try
+// made busy once, as another program's hold makes it, is waited out: the
+// run converts, and the new files are renamed in, not copied over.
 TEST_F(Conversion, AFailureAtAnyStepLosesNothing) {
-    for (bool renames : {true, false}) {
-        for (bool existed : {true, false}) {
-            for (long k = 1, then = 0;; ++then) {
-                for (const char* f : {"vaxu.ini", "vaxu_cmd.txt", "vaxu_cmd.txt.bak", "vaxu_cmd.txt.bak1",
-                                      "vaxu.ini.bak"})
-                    std::remove(dir.File(f).c_str());
-                if (existed) {
-                    PutOldFiles();
-                    test::WriteBytes(dir.File("vaxu_cmd.txt.bak"), kOlderBackup);
-                }
-                step_fault::Arm(k, FileStatus::Refused, then);
-                if (!renames) step_fault::ForceRenames(FileStatus::Refused, -1);
-                const ConvertResult r = Convert(kExample);
-                const int injected = step_fault::Injected();
-                step_fault::Disarm();
-                const bool converted = r == ConvertResult::Converted;
-                const std::string where = std::to_string(renames) + std::to_string(existed) + " step " +
-                                          std::to_string(k) + "+" + std::to_string(then);
-                EXPECT_TRUE(converted || r == ConvertResult::NotSaved) << where;
-                const std::string ini = Ini(), cmd = Cmd(), kept = test::ReadBytes(dir.File("vaxu.ini.bak"));
-                if (converted) {
-                    EXPECT_TRUE(ini == (existed ? kMergedIni : kExampleIni) && cmd == kExampleCmd) << where;
-                    EXPECT_EQ(Bak(), existed ? kOldCmd : kMissing) << where;
-                } else if (then == 0) {
-                    EXPECT_EQ(ini, existed ? kOldIni : kMissing) << where;
-                    EXPECT_EQ(cmd, existed ? kOldCmd : kMissing) << where;
-                } else if (existed) {  // with no files before, there is nothing to lose
-                    EXPECT_TRUE(ini == kOldIni || kept == kOldIni) << where;
-                    EXPECT_TRUE(cmd == kOldCmd || Bak() == kOldCmd) << where;
-                }
-                const std::string bak = Bak(), bak1 = Bak("1");
-                EXPECT_TRUE(existed ? bak == kOlderBackup || bak1 == kOlderBackup : bak == kMissing) << where;
-                EXPECT_TRUE(bak == kOlderBackup || bak == kOldCmd || bak == kMissing) << "no copy cut short, " << where;
-                EXPECT_TRUE(bak1 == kOlderBackup || bak1 == kMissing) << "no copy cut short, " << where;
-                EXPECT_TRUE(kept == kMissing || (then > 0 && !converted && kept == kOldIni))
-                    << "the kept vaxu.ini stays only where it was not put back, " << where;
-                ExpectNoTemporaryFile(k);
-                if (injected == (then ? 2 : 1)) continue;
-                EXPECT_TRUE(then > 0 || converted) << where;
-                if (then == 0) break;  // no step k: every step was failed
-                ++k, then = -1;        // no step then after k: on to the next k
+    for (FileStatus kind : {FileStatus::Refused, FileStatus::Busy})
+    for (const char* legacy : {kExample, "#HotKey 3 90\r\n#Window 400 300\r\n"})
+    for (bool renames : {true, false})
+    for (bool existed : {true, false}) {
+        const bool busy = kind == FileStatus::Busy, commands = legacy == kExample;
+        if (busy && !renames) continue;
+        for (long k = 1, then = 0;; ++then) {
+            for (const char* f : {"vaxu.ini", "vaxu_cmd.txt", "vaxu_cmd.txt.bak", "vaxu_cmd.txt.bak1", "vaxu.ini.bak"})
+                std::remove(dir.File(f).c_str());
+            if (existed) {
+                PutOldFiles();
+                test::WriteBytes(dir.File("vaxu_cmd.txt.bak"), kOlderBackup);
             }
-        }
-    }
-}
-
-// A file held by another program for a moment, at any step that such a
-// hold can refuse: the run waits and converts, renaming the new files in
-// rather than copying them over the old ones.
-TEST_F(Conversion, AMomentaryHoldAtAnyStepIsWaitedFor) {
-    for (const char* legacy : {kExample, "#HotKey 3 90\r\n#Window 400 300\r\n"}) {
-        const bool commands = legacy == kExample;
-        for (bool existed : {true, false}) {
-            for (long k = 1;; ++k) {
-                for (const char* f : {"vaxu.ini", "vaxu_cmd.txt", "vaxu_cmd.txt.bak"}) std::remove(dir.File(f).c_str());
-                if (existed) PutOldFiles();
-                const std::string oldIni = Id("vaxu.ini"), oldCmd = Id("vaxu_cmd.txt");
-                step_fault::Arm(k, FileStatus::Busy);
-                const ConvertResult r = Convert(legacy);
-                const bool injected = step_fault::Injected() > 0;
-                step_fault::Disarm();
-                const std::string where = std::to_string(commands) + std::to_string(existed) + " try " +
-                                          std::to_string(k);
-                EXPECT_EQ(r, ConvertResult::Converted) << where;
-                EXPECT_EQ(Ini(), existed ? kMergedIni : kExampleIni) << where;
-                EXPECT_EQ(Cmd(), commands ? kExampleCmd : kMissing) << where;
-                EXPECT_EQ(Bak(), existed ? kOldCmd : kMissing) << where;
-                if (existed) {
-                    EXPECT_TRUE(Id("vaxu.ini") != oldIni && Id("vaxu_cmd.txt") != oldCmd) << where;
-                }
-                if (!injected) break;
+            const std::string oldIni = Id("vaxu.ini"), oldCmd = Id("vaxu_cmd.txt");
+            step_fault::Arm(k, kind, then);
+            if (!renames) step_fault::ForceRenames(FileStatus::Refused, -1);
+            const ConvertResult r = Convert(legacy);
+            const int injected = step_fault::Injected();
+            step_fault::Disarm();
+            const bool converted = r == ConvertResult::Converted;
+            const std::string where = std::to_string(busy) + std::to_string(commands) + std::to_string(renames) +
+                                      std::to_string(existed) + " step " + std::to_string(k) + "+" +
+                                      std::to_string(then);
+            EXPECT_TRUE(converted || (!busy && r == ConvertResult::NotSaved)) << where;
+            const std::string ini = Ini(), cmd = Cmd(), kept = test::ReadBytes(dir.File("vaxu.ini.bak"));
+            const std::string bak = Bak(), bak1 = Bak("1");
+            if (converted) {
+                EXPECT_EQ(ini, existed ? kMergedIni : kExampleIni) << where;
+                EXPECT_EQ(cmd, commands ? kExampleCmd : kMissing) << where;
+                EXPECT_EQ(bak, existed ? kOldCmd : kMissing) << where;
+                EXPECT_TRUE(!busy || !existed || (Id("vaxu.ini") != oldIni && (!commands || Id("vaxu_cmd.txt") != oldCmd)))
+                    << "renamed in, " << where;
+            } else if (then == 0) {
+                EXPECT_EQ(ini, existed ? kOldIni : kMissing) << where;
+                EXPECT_EQ(cmd, existed ? kOldCmd : kMissing) << where;
+            } else if (existed) {  // with no files before, there is nothing to lose
+                EXPECT_TRUE(ini == kOldIni || kept == kOldIni) << where;
+                EXPECT_TRUE(cmd == kOldCmd || bak == kOldCmd) << where;
             }
+            EXPECT_TRUE(existed ? bak == kOlderBackup || bak1 == kOlderBackup : bak == kMissing) << where;
+            EXPECT_TRUE(bak == kOlderBackup || bak == kOldCmd || bak == kMissing) << "no copy cut short, " << where;
+            EXPECT_TRUE(bak1 == kOlderBackup || bak1 == kMissing) << "no copy cut short, " << where;
+            EXPECT_TRUE(kept == kMissing || (then > 0 && !converted && kept == kOldIni))
+                << "the kept vaxu.ini stays only where it was not put back, " << where;
+            ExpectNoTemporaryFile(k);
+            if (injected == (then ? 2 : 1)) {
+                if (busy) ++k, then = -1;  // one busy try at a time
+                continue;
+            }
+            EXPECT_TRUE(then > 0 || converted) << where;
+            if (then == 0) break;  // no step k: every step was failed
+            ++k, then = -1;        // no step then after k: on to the next k
         }
     }
 }
@@ -303,7 +285,8 @@ TEST_F(Conversion, AnAllocationFailureAnywhereLeavesBothFilesAsTheyWere) {
 #ifdef _WIN32
 namespace {
 // Another program (file_holder.exe beside this one) holding path open with
-// share for ms milliseconds; the constructor returns once it holds it.
+// share until it is destroyed, or ms milliseconds; the constructor returns
+// once it holds the file.
 class HeldFile {
 public:
     HeldFile(const std::string& path, DWORD share, DWORD ms) {
@@ -311,74 +294,69 @@ public:
         GetModuleFileNameA(nullptr, self, MAX_PATH);
         std::string exe = self;
         exe = exe.substr(0, exe.find_last_of('\\') + 1) + "file_holder.exe";
-        const std::string event = "vaxu-held-" + std::to_string(GetCurrentProcessId());
-        HANDLE held = CreateEventA(nullptr, TRUE, FALSE, event.c_str());
-        std::string command = "\"" + exe + "\" \"" + path + "\" " + std::to_string(share) + " " + std::to_string(ms) +
-                              " " + event;
+        const std::string name = "vaxu-holder-" + std::to_string(GetCurrentProcessId());
+        HANDLE held = CreateEventA(nullptr, TRUE, FALSE, (name + "-held").c_str());
+        release_ = CreateEventA(nullptr, TRUE, FALSE, (name + "-release").c_str());
+        std::string command =
+            "\"" + exe + "\" \"" + path + "\" " + std::to_string(share) + " " + std::to_string(ms) + " " + name;
         STARTUPINFOA si = {};
         si.cb = sizeof si;
-        started_ = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &process_);
-        HANDLE waits[] = {held, process_.hProcess};
-        holding_ = started_ && WaitForMultipleObjects(2, waits, FALSE, 30000) == WAIT_OBJECT_0;
+        if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &process_)) {
+            HANDLE waits[] = {held, process_.hProcess};
+            holding_ = WaitForMultipleObjects(2, waits, FALSE, 30000) == WAIT_OBJECT_0;
+        }
         CloseHandle(held);
     }
     ~HeldFile() {
-        if (!started_) return;
+        SetEvent(release_);
         WaitForSingleObject(process_.hProcess, 30000);
         CloseHandle(process_.hThread);
         CloseHandle(process_.hProcess);
+        CloseHandle(release_);
     }
     bool Holding() const { return holding_; }
 
 private:
     PROCESS_INFORMATION process_ = {};
-    bool started_ = false, holding_ = false;
+    HANDLE release_ = nullptr;
+    bool holding_ = false;
 };
 }  // namespace
 
-// Another program holds vaxu_cmd.txt, sharing reading only, and lets go
-// while the conversion runs: a rename onto it is refused (access denied),
-// tried again, and then goes through, so the file is swapped in whole and
-// never copied over in place.
-TEST_F(Conversion, ACommandFileHeldForAMomentIsRenamedInOnceFree) {
-    PutOldFiles();
-    Prepare(kExample);
-    const std::string oldCmd = Id("vaxu_cmd.txt");
-    HeldFile holder(dir.File("vaxu_cmd.txt"), FILE_SHARE_READ, 300);
-    ASSERT_TRUE(holder.Holding());
-    EXPECT_EQ(job.RunConversion(), ConvertResult::Converted);
-    EXPECT_EQ(Cmd(), kExampleCmd);
-    EXPECT_EQ(Bak(), kOldCmd);
-    EXPECT_NE(Id("vaxu_cmd.txt"), oldCmd) << "renamed in, not copied over the old file";
-}
-
-// Files held open by other programs for the whole run: it either converts
-// or leaves both files as they were. A vaxu.ini that an editor holds open,
-// sharing it, is read and then written over in place, its old bytes kept
-// beside it meanwhile.
+// Files held open by another program, for the whole run or for a moment:
+// the run either converts or leaves both files as they were. A rename onto
+// a held file is refused (access denied) and tried again, so a command file
+// let go part-way is swapped in whole, never copied over in place. A
+// vaxu.ini that an editor holds open, sharing it, is written over in place,
+// its old bytes kept beside it meanwhile.
 TEST_F(Conversion, FilesHeldByAnotherProgramGiveATruthfulResult) {
+    const DWORD kWholeRun = 60000;
     const struct {
         std::string held;
-        DWORD share;
+        DWORD share, ms;
         ConvertResult result;
     } cases[] = {
-        {source, 0, ConvertResult::NotSettingsFile},
-        {dir.File("vaxu.ini"), 0, ConvertResult::NotSaved},
-        {dir.File("vaxu.ini"), FILE_SHARE_READ | FILE_SHARE_WRITE, ConvertResult::Converted},
-        {dir.File("vaxu_cmd.txt"), FILE_SHARE_READ, ConvertResult::NotSaved},  // readable, not replaceable
-        {dir.File("vaxu_cmd.txt.bak"), 0, ConvertResult::NotSaved},
+        {source, 0, kWholeRun, ConvertResult::NotSettingsFile},
+        {dir.File("vaxu.ini"), 0, kWholeRun, ConvertResult::NotSaved},
+        {dir.File("vaxu.ini"), FILE_SHARE_READ | FILE_SHARE_WRITE, kWholeRun, ConvertResult::Converted},
+        {dir.File("vaxu_cmd.txt"), FILE_SHARE_READ, kWholeRun, ConvertResult::NotSaved},  // not replaceable
+        {dir.File("vaxu_cmd.txt"), FILE_SHARE_READ, 300, ConvertResult::Converted},
+        {dir.File("vaxu_cmd.txt.bak"), 0, kWholeRun, ConvertResult::NotSaved},
     };
     test::WriteBytes(dir.File("vaxu_cmd.txt.bak"), kOlderBackup);
     for (const auto& c : cases) {
         PutOldFiles();
         Prepare(kExample);
-        HANDLE h = CreateFileA(c.held.c_str(), GENERIC_READ, c.share, nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(h, INVALID_HANDLE_VALUE);
-        EXPECT_EQ(job.RunConversion(), c.result) << c.held;
-        CloseHandle(h);
+        const std::string oldCmd = Id("vaxu_cmd.txt");
+        {
+            HeldFile holder(c.held, c.share, c.ms);
+            ASSERT_TRUE(holder.Holding());
+            EXPECT_EQ(job.RunConversion(), c.result) << c.held;
+        }
         const bool converted = c.result == ConvertResult::Converted;
         EXPECT_EQ(Ini(), converted ? kMergedIni : kOldIni) << c.held;
         EXPECT_EQ(Cmd(), converted ? kExampleCmd : kOldCmd) << c.held;
+        EXPECT_EQ(Id("vaxu_cmd.txt") != oldCmd, converted) << "renamed in, not copied over: " << c.held;
         EXPECT_FALSE(test::Exists(dir.File("vaxu.ini.bak"))) << c.held;
         ExpectNoTemporaryFile();
     }
