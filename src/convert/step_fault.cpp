@@ -62,5 +62,4 @@ bool ForcedRename(FileStatus& status) {
     status = g_renameStatus;
     return true;
 }
-int ForcedRenamesLeft() { return g_forcedRenames; }
 }  // namespace step_fault

@@ -33,5 +33,4 @@ bool ReadFails();
 void ForceRenames(FileStatus status, int times);
 // True, with the status to report, when the coming rename is forced.
 bool ForcedRename(FileStatus& status);
-int ForcedRenamesLeft();
 }  // namespace step_fault

@@ -211,6 +211,9 @@ TEST_F(Converter, ValuesOnlyInThe64BitViewAreNotTheLaunchers) {
 }
 
 // "ソ" and "表" end in the byte 0x5C: the folders are still made one by one.
+// "Folder" is joined with "path.txt" without a separator; with no "Folder",
+// path.txt is read from the current directory after the install folder was
+// made sure to exist: that check must not move it.
 TEST_F(Converter, DetectedFileIsAnnouncedAndConvertedIntoANewFolder) {
     inst = base / "ソフト\\表\\";
     Install();
@@ -218,6 +221,15 @@ TEST_F(Converter, DetectedFileIsAnnouncedAndConvertedIntoANewFolder) {
     ExpectConverted(inst);
     EXPECT_EQ(ValueCount(kLM), 2) << "the launcher's key is only read";
     EXPECT_EQ(ValueCount(kCU), 1);
+
+    Set(kCU, "Folder", Str(base / "old"));  // names <base>oldpath.txt
+    test::WriteBytes(base / "oldpath.txt", "#HotKey 1 65\r\n");
+    Run({{kFound, kOk}, {kCompleted, kOk}});
+    EXPECT_EQ(test::ReadBytes(inst + "vaxu_cmd.txt"), "<missing>");
+    ClearKey(kCU);
+    test::WriteBytes(base / "path.txt", kLegacy);
+    Run({{kFound, kOk}, {kCompleted, kOk}});
+    ExpectConverted(inst);
 }
 
 // The launcher saves its own settings as it ends, so the files change only
@@ -285,21 +297,6 @@ TEST_F(Converter, TheDialogRefusesAndTakesTypedBrowsedAndEnteredPaths) {
          {kFileDialog, Answer::Type(path)},
          {Dialog(path), Answer::Enter(" " + quoted + "\t")},
          {kCompleted, kOk}});
-    ExpectConverted(inst);
-}
-
-// With no "Folder", path.txt is read from the current directory after the
-// install folder was made sure to exist: that check must not move it.
-TEST_F(Converter, FolderIsJoinedWithoutASeparatorAndTheCurrentDirectoryIsSearched) {
-    Install(kLM, false);
-    Set(kCU, "Folder", Str(base / "old"));  // names <base>oldpath.txt
-    test::WriteBytes(base / "oldpath.txt", kLegacy);
-    Run({{kFound, kOk}, {kCompleted, kOk}});
-
-    ClearKey(kCU);  // no "Folder": path.txt in the current directory
-    DeleteFileA((base / "oldpath.txt").c_str());
-    test::WriteBytes(base / "path.txt", kLegacy);
-    Run({{kFound, kOk}, {kCompleted, kOk}});
     ExpectConverted(inst);
 }
 
