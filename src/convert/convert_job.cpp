@@ -73,14 +73,18 @@ Swap SwapSettingsFile(SaveState& s) {
     });
 }
 
-// After a copy over vaxu.ini stopped part-way: its old bytes back, or no
-// file where there was none. If that fails too, the kept copy stays.
+// After a copy over vaxu.ini failed: its old bytes back, or no file where
+// there was none. A copy that never got to write (the file held) needs no
+// putting back. If that fails too, the kept copy stays.
 void PutBackSettingsFile(SaveState& s) {
     if (!s.hadIni) {
         file_steps::Delete(s.paths.ini.Text());
-    } else if (file_steps::CopyOver(s.iniKept.Text(), s.paths.ini.Text()) == FileStatus::Done) {
-        s.iniKeptNeeded = false;
+        return;
     }
+    FileBytes now;
+    if ((now.Load(s.paths.ini.Text()) && now.Equals(s.oldIni)) ||
+        file_steps::CopyOver(s.iniKept.Text(), s.paths.ini.Text()) == FileStatus::Done)
+        s.iniKeptNeeded = false;
 }
 
 // The command file back from its backup, or no file where there was none.
