@@ -63,9 +63,7 @@ std::string FileId(const std::string& path) {
     BY_HANDLE_FILE_INFORMATION info;
     const BOOL got = GetFileInformationByHandle(h, &info);
     CloseHandle(h);
-    if (!got) return "";
-    return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) + ":" +
-           std::to_string(info.nFileIndexLow);
+    return got ? std::to_string(info.nFileIndexHigh) + ":" + std::to_string(info.nFileIndexLow) : "";
 #else
     struct stat st;
     if (stat(path.c_str(), &st) != 0) return "";
