@@ -15,19 +15,20 @@ int AsFd(std::intptr_t h) { return static_cast<int>(h - 1); }
 
 FileStatus StatusOf(bool done) { return done ? FileStatus::Done : LastFileStatus(); }
 
+// Copies from onto to; create: only into a new file, as CopyFileA refuses
+// an existing target when asked to.
 FileStatus CopyInto(const char* from, const char* to, bool create) {
-    FileObj source, target;
+    FileObj source;
     if (!source.Open(from, false, false)) return StatusOf(false);
-    int fd = ::open(to, O_WRONLY | O_CREAT | O_CLOEXEC | (create ? O_EXCL : O_TRUNC), 0644);
-    if (fd < 0) return StatusOf(false);
-    ::close(fd);
-    if (!target.Open(to, true, false)) return StatusOf(false);
+    const int target = ::open(to, O_WRONLY | O_CREAT | O_CLOEXEC | (create ? O_EXCL : O_TRUNC), 0644);
+    if (target < 0) return StatusOf(false);
     char block[4096];
-    int got;
-    while ((got = source.Read(block, sizeof block)) > 0) {
-        if (!target.Write(block, got)) return StatusOf(false);
-    }
-    return StatusOf(got == 0);
+    int got = 0;
+    bool written = true;
+    while (written && (got = source.Read(block, sizeof block)) > 0) written = ::write(target, block, got) == got;
+    const FileStatus status = StatusOf(written && got == 0);
+    ::close(target);
+    return status;
 }
 }  // namespace
 
