@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "app/launcher.h"
 #include "app/messages.h"
 #include "app/resource.h"
 #include "app/source_dialog.h"
@@ -14,15 +15,6 @@
 
 namespace {
 constexpr char kSubKey[] = "SoftWare\\VAXU\\";
-constexpr char kLauncherClass[] = "VAXU_APP_WND_CLASS";
-constexpr UINT kLauncherCloseTimeoutMs = 3000;
-constexpr DWORD kLauncherExitWaitMs = 10000;
-constexpr DWORD kWindowPollMs = 100;
-
-// Every box of the flow: system modal, warning icon, owned by the desktop.
-int Show(const char* text, UINT buttons) {
-    return messages::Show(GetDesktopWindow(), text, messages::kTitle, MB_SYSTEMMODAL | MB_ICONWARNING | buttons);
-}
 
 bool OpenForReading(RegKey& key, HKEY root) { return key.Open(root, kSubKey, false, false); }
 
@@ -77,41 +69,6 @@ void FindLegacyCandidate(RegKey& key, StrBuf& candidate) {
     key.Close();
 }
 
-// Waits for the launcher to end: for its process where it could be
-// opened, else until its window is gone. True when it ended in time.
-bool LauncherEnded(HWND launcher, HANDLE process) {
-    if (process) return WaitForSingleObject(process, kLauncherExitWaitMs) == WAIT_OBJECT_0;
-    for (DWORD waited = 0; IsWindow(launcher); waited += kWindowPollMs) {
-        if (waited >= kLauncherExitWaitMs) return false;
-        Sleep(kWindowPollMs);
-    }
-    return true;
-}
-
-// Asks the launcher to close and waits until it has ended, since it saves
-// its own settings as it exits and would write over the new files. While
-// it runs on, the question comes again in other words. Only "yes" goes on:
-// a box that cannot be shown closes nothing. False when the launcher is
-// left running.
-bool CloseRunningLauncher() {
-    HWND launcher = FindWindowA(kLauncherClass, nullptr);
-    if (!launcher) return true;
-    DWORD processId = 0;
-    GetWindowThreadProcessId(launcher, &processId);
-    HANDLE process = processId ? OpenProcess(SYNCHRONIZE, FALSE, processId) : nullptr;
-    bool ended = false;
-    for (const char* question = messages::kLauncherRunning; !ended; question = messages::kLauncherStillRunning) {
-        if (Show(question, MB_YESNO) != IDYES) break;
-        // A launcher that no longer answers must not hang the converter.
-        DWORD_PTR ignored = 0;
-        SendMessageTimeoutA(launcher, WM_DESTROY, 0, 0, SMTO_ABORTIFHUNG, kLauncherCloseTimeoutMs, &ignored);
-        ended = LauncherEnded(launcher, process);
-    }
-    if (process) CloseHandle(process);
-    if (ended) Sleep(500);
-    return ended;
-}
-
 // After an all-users conversion the per-user Start-menu folder and
 // start-up shortcut of the old version are left over.
 void RemoveOldUserShortcuts() {
@@ -121,29 +78,63 @@ void RemoveOldUserShortcuts() {
     shellPath.Release();
 }
 
+// The box after a save that failed twice: how to restore each file that
+// could not be put back.
+void ShowNotRestored(const ConvertJob& job) {
+    StrBuf text;
+    const struct {
+        Restore restore;
+        const char* line;
+    } lines[] = {
+        {job.restoreSettings, job.restoreSettings == Restore::Remove ? messages::kRemoveSettings : messages::kRestoreSettings},
+        {job.restoreCommands, job.restoreCommands == Restore::Remove ? messages::kRemoveCommands : messages::kRestoreCommands},
+    };
+    bool composed = text.Assign(messages::kNotRestored);
+    for (const auto& l : lines) {
+        if (l.restore != Restore::Nothing) composed = composed && text.Append("\n") && text.Append(l.line);
+    }
+    messages::ShowWarning(composed ? text.Text() : messages::kNotRestored, MB_OK);
+}
+
 const char* FailureMessage(ConvertResult result) {
     switch (result) {
     case ConvertResult::NotSaved:
         return messages::kNotSaved;
+    case ConvertResult::SourceHeld:
+        return messages::kSourceHeld;
     case ConvertResult::SourceUnreadable:
         return messages::kSourceUnreadable;
+    case ConvertResult::SettingsBackupBlocked:
+        return messages::kSettingsBackupBlocked;
+    case ConvertResult::CommandBackupBlocked:
+        return messages::kCommandBackupBlocked;
     default:
         return messages::kNotSettingsFile;
     }
 }
 
+// Each attempt saves only once no launcher runs: one started while the
+// dialog was open is asked about, as at start-up. A launcher left running
+// ends the program with nothing written, and so does a save that could not
+// put every file back, so that the backups the box names stay as they are.
 void ConversionLoop(HINSTANCE instance, StrBuf& legacyCandidate, const StrBuf& installFolder, bool allUsers) {
     ConvertJob job;
     job.Init();
+    job.beforeSave = CloseRunningLauncher;
     while (job.SelectSource(instance, legacyCandidate, installFolder)) {
         MakeDirPath(installFolder);
-        ConvertResult result = job.RunConversion();
+        const ConvertResult result = job.RunConversion();
         if (result == ConvertResult::Converted) {
             if (allUsers) RemoveOldUserShortcuts();
-            Show(messages::kCompleted, MB_OK);
+            messages::ShowWarning(messages::kCompleted, MB_OK);
             break;
         }
-        Show(FailureMessage(result), MB_OK);
+        if (result == ConvertResult::LauncherLeftRunning) break;
+        if (result == ConvertResult::NotRestored) {
+            ShowNotRestored(job);
+            break;
+        }
+        messages::ShowWarning(FailureMessage(result), MB_OK);
         legacyCandidate.Wipe();  // a detected file is offered once
     }
     job.Teardown();
@@ -155,7 +146,7 @@ bool ConvertJob::SelectSource(void* instance, const StrBuf& candidate, const Str
     installFolder.Assign(installFolderPath);
     if (installFolder.IsEmpty()) return false;
     if (!sourcePath.IsEmpty()) {
-        Show(messages::kFound, MB_OK);
+        messages::ShowWarning(messages::kFound, MB_OK);
         return true;
     }
     // A dialog that cannot be shown (-1) ends the loop like a cancel.
@@ -172,12 +163,12 @@ int RunConverter(HINSTANCE instance) {
     bool allUsers = false;
 
     if (!(ReadVersion(key, versionText) >= 0.7)) {  // NaN fails too
-        Show(messages::kNotInstalled, MB_OK);
+        messages::ShowWarning(messages::kNotInstalled, MB_OK);
         return 0;
     }
     ReadInstallFolder(key, installFolder, allUsers);
     if (installFolder.IsEmpty()) {
-        Show(messages::kNoFolder, MB_YESNO);
+        messages::ShowWarning(messages::kNoFolder, MB_YESNO);
         return 0;
     }
     FindLegacyCandidate(key, legacyCandidate);

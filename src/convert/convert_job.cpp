@@ -9,17 +9,49 @@ using file_steps::FileBytes;
 using file_steps::Step;
 using file_steps::Swap;
 
+// One of the launcher's two files in one save: where its new content is
+// made, where its old content is kept, and how far the save got with it.
+struct SavedFile {
+    const char* backupName;  // the backup's name, also the stem of its numbered copies
+    StrBuf path, backup;
+    StrBuf temp;      // the new content, in a file this run made
+    StrBuf numbered;  // an earlier backup kept under its number by this run
+    bool existed = false, wasReadOnly = false;
+    bool backupMade = false, backupWasReadOnly = false;
+    Swap swap = Swap::Unchanged;
+    ConvertResult blocked;  // what a backup that cannot be read or replaced gives
+
+    bool Build(const StrBuf& folder, const char* name, const char* backupFileName, ConvertResult blockedResult) {
+        backupName = backupFileName;
+        blocked = blockedResult;
+        if (!path.Format("%s%s", folder.Text(), name) || !backup.Format("%s%s", folder.Text(), backupName))
+            return false;
+        existed = FileExists(path.Text());
+        wasReadOnly = IsReadOnlyFile(path.Text());
+        return true;
+    }
+};
+
 // One save of the new files: what it touches and what it must be able to
 // put back.
 struct SaveState {
-    SavePaths paths;
+    StrBuf folder;
+    SavedFile ini, cmd;
     CommandFileText text;
     FileBytes oldIni;
-    bool hadIni = false, hadCommands = false, hasCommands = false;
-    // The old vaxu.ini copied beside it before a copy over it; it stays
-    // only where it is the one place left with those bytes.
-    StrBuf iniKept;
-    bool iniKeptNeeded = false;
+    bool hasCommands = false;
+
+    bool Build(const StrBuf& installFolder, const CommandList& commands) {
+        // A folder read without its backslash still names the folder itself.
+        // The last character is tested, so a trail byte of 0x5C is no separator.
+        if (!folder.Assign(installFolder)) return false;
+        const bool ends = folder.EndsWithChar('\\') || folder.EndsWithChar('/');
+        if (!folder.IsEmpty() && !ends && !folder.Append("\\")) return false;
+        if (!text.Build(commands)) return false;
+        hasCommands = text.Size() > 0;
+        return ini.Build(folder, "vaxu.ini", "vaxu.ini.bak", ConvertResult::SettingsBackupBlocked) &&
+               cmd.Build(folder, "vaxu_cmd.txt", "vaxu_cmd.txt.bak", ConvertResult::CommandBackupBlocked);
+    }
 };
 
 namespace {
@@ -33,68 +65,72 @@ public:
     }
 };
 
-bool WriteCommandTemp(const SaveState& s) {
-    return !s.hasCommands || file_steps::WriteNewFile(s.paths.cmdTemp.Text(), s.text.Data(), s.text.Size());
+bool WriteCommandTemp(SaveState& s) {
+    return !s.hasCommands ||
+           file_steps::WriteTempFile(s.folder, "vaxu_cmd.txt.tmp", s.text.Data(), s.text.Size(), s.cmd.temp);
 }
 
-bool ReadSettingsFile(SaveState& s) { return !s.hadIni || s.oldIni.Load(s.paths.ini.Text()); }
+bool ReadSettingsFile(SaveState& s) { return !s.ini.existed || s.oldIni.Load(s.ini.path.Text()); }
 
-// The command file this run replaces becomes vaxu_cmd.txt.bak. A different
-// backup already there, from an earlier run, is first kept under the next
-// free numbered name, so that a second run never loses the first one's.
-bool BackUpCommandFile(const SaveState& s) {
-    const char* cmd = s.paths.cmd.Text();
-    const char* backup = s.paths.backup.Text();
-    if (!s.hadCommands) return true;
-    if (FileExists(backup)) {
-        FileBytes current, previous;
-        if (!current.Load(cmd) || !previous.Load(backup)) return false;
-        if (previous.Equals(current)) return true;
-        StrBuf numbered;
-        if (!file_steps::CopyToFreeName(backup, s.paths.backup, 1, numbered)) return false;
+// The file this save changes becomes its .bak. A different backup already
+// there, from an earlier run, is first kept under the next number, so no
+// run loses an earlier one; an equal one already is this backup.
+ConvertResult BackUp(SaveState& s, SavedFile& f) {
+    if (!f.existed) return ConvertResult::Converted;
+    const char* backup = f.backup.Text();
+    if (!FileExists(backup)) {
+        if (file_steps::CopyNew(f.path.Text(), backup) != FileStatus::Done) return ConvertResult::NotSaved;
+        f.backupMade = true;
+        return ConvertResult::Converted;
     }
-    if (file_steps::CopyOver(cmd, backup) == FileStatus::Done) return true;
-    DeleteFileAt(backup);  // cut short; a backup that was there before is kept under its number
-    return false;
+    FileBytes current, previous;
+    if (!previous.Load(backup)) return f.blocked;
+    if (!current.Load(f.path.Text())) return ConvertResult::NotSaved;
+    if (previous.Equals(current)) return ConvertResult::Converted;
+    f.backupWasReadOnly = IsReadOnlyFile(backup);
+    if (!file_steps::CopyToNextNumber(backup, s.folder, f.backupName, f.numbered)) return ConvertResult::NotSaved;
+    const FileStatus copied = file_steps::CopyOver(f.path.Text(), backup);
+    if (copied != FileStatus::Done) return file_steps::IsHeld(copied) ? f.blocked : ConvertResult::NotSaved;
+    SetReadOnlyFile(backup, false);  // a backup is for the user to copy back, not to guard
+    return ConvertResult::Converted;
 }
 
-// The backup holds the old command file, so a copy over it is safe.
-Swap SwapCommandFile(const SaveState& s) {
-    if (s.hasCommands) return file_steps::SwapIn(s.paths.cmdTemp.Text(), s.paths.cmd.Text(), [] { return true; });
-    if (!s.hadCommands || file_steps::Delete(s.paths.cmd.Text()) == FileStatus::Done) return Swap::Done;
+// Without commands there is no new command file: the old one is removed.
+Swap SwapCommandFile(SaveState& s) {
+    if (s.hasCommands) return file_steps::SwapIn(s.cmd.temp.Text(), s.cmd.path.Text());
+    if (!s.cmd.existed || file_steps::Remove(s.cmd.path.Text())) return Swap::Done;
     return Swap::Unchanged;
 }
 
-Swap SwapSettingsFile(SaveState& s) {
-    return file_steps::SwapIn(s.paths.iniTemp.Text(), s.paths.ini.Text(), [&] {
-        if (!s.hadIni) return true;
-        s.iniKeptNeeded = file_steps::CopyToFreeName(s.paths.ini.Text(), s.paths.iniBackup, 0, s.iniKept);
-        return s.iniKeptNeeded;
-    });
+// After a failed save: the file's old bytes back from its backup, with its
+// attribute, or no file where there was none. True when it is as it was.
+bool PutBack(const SavedFile& f) {
+    if (f.swap == Swap::Unchanged) return true;
+    const char* path = f.path.Text();
+    if (!f.existed) return f.temp.IsEmpty() || file_steps::Remove(path);
+    if (!file_steps::SameBytes(path, f.backup.Text()) &&
+        file_steps::CopyOver(f.backup.Text(), path) != FileStatus::Done)
+        return false;
+    if (f.wasReadOnly) SetReadOnlyFile(path, true);
+    return true;
 }
 
-// After a copy over vaxu.ini failed: its old bytes back, or no file where
-// there was none. A copy that never got to write (the file held) needs no
-// putting back. If that fails too, the kept copy stays.
-void PutBackSettingsFile(SaveState& s) {
-    if (!s.hadIni) {
-        file_steps::Delete(s.paths.ini.Text());
-        return;
-    }
-    FileBytes now;
-    if ((now.Load(s.paths.ini.Text()) && now.Equals(s.oldIni)) ||
-        file_steps::CopyOver(s.iniKept.Text(), s.paths.ini.Text()) == FileStatus::Done)
-        s.iniKeptNeeded = false;
+// The backup as this save found it: the one it made removed, an earlier
+// one back from its numbered copy, which then goes.
+void UndoBackUp(const SavedFile& f) {
+    const char* backup = f.backup.Text();
+    if (f.backupMade) file_steps::Remove(backup);
+    if (f.numbered.IsEmpty()) return;
+    if (!file_steps::SameBytes(backup, f.numbered.Text()) &&
+        file_steps::CopyOver(f.numbered.Text(), backup) != FileStatus::Done)
+        return;  // the earlier backup stays in its numbered copy
+    SetReadOnlyFile(backup, f.backupWasReadOnly);
+    file_steps::Remove(f.numbered.Text());
 }
 
-// The command file back from its backup, or no file where there was none.
-// If that fails, the backup still holds it.
-void PutBackCommandFile(const SaveState& s) {
-    if (s.hadCommands) {
-        file_steps::CopyOver(s.paths.backup.Text(), s.paths.cmd.Text());
-    } else {
-        file_steps::Delete(s.paths.cmd.Text());
-    }
+Restore RestoreNeeded(const SavedFile& f) {
+    if (PutBack(f)) return Restore::Nothing;
+    return f.existed ? Restore::FromBackup : Restore::Remove;
 }
 }  // namespace
 
@@ -137,60 +173,54 @@ bool ConvertJob::WriteSettingsFile(const char* iniPath) {
         bool ok = k.flag ? value.Assign(k.value ? "1" : "0") : value.Format("%d", k.value);
         if (!ok || !Step() || !WriteProfileText(k.section, k.name, value.Text(), iniPath)) return false;
     }
+    step_fault::Trace("written", iniPath);
     return true;
-}
-
-bool SavePaths::Build(const StrBuf& installFolder) {
-    StrBuf folder;
-    if (!folder.Assign(installFolder)) return false;
-    // A folder read without its backslash still names the folder itself.
-    // The last character is tested, so a trail byte of 0x5C is no separator.
-    bool ends = folder.EndsWithChar('\\') || folder.EndsWithChar('/');
-    if (!folder.IsEmpty() && !ends && !folder.Append("\\")) return false;
-    return ini.Format("%s%s", folder.Text(), "vaxu.ini") && iniTemp.Format("%s%s", folder.Text(), "vaxu.ini.tmp") &&
-           iniBackup.Format("%s%s", folder.Text(), "vaxu.ini.bak") &&
-           cmd.Format("%s%s", folder.Text(), "vaxu_cmd.txt") &&
-           cmdTemp.Format("%s%s", folder.Text(), "vaxu_cmd.txt.tmp") &&
-           backup.Format("%s%s", folder.Text(), "vaxu_cmd.txt.bak");
 }
 
 // The new settings go into a copy of vaxu.ini, key by key, so that other
 // keys survive and the file itself changes in one step or not at all.
-bool ConvertJob::PrepareSettingsFile(const SaveState& s) {
-    const char* temp = s.paths.iniTemp.Text();
-    if (s.hadIni) {
-        if (!file_steps::WriteNewFile(temp, s.oldIni.Data(), s.oldIni.Size())) return false;
-    } else {
-        DeleteFileAt(temp);  // left over from an interrupted run
-    }
-    const bool ok = WriteSettingsFile(temp);
+bool ConvertJob::PrepareSettingsFile(SaveState& s) {
+    if (!file_steps::WriteTempFile(s.folder, "vaxu.ini.tmp", s.oldIni.Data(), s.oldIni.Size(), s.ini.temp))
+        return false;
+    const char* temp = s.ini.temp.Text();
+    const bool written = WriteSettingsFile(temp);
     ForgetProfile(temp);
-    return ok;
+    return written && file_steps::Flush(temp);
+}
+
+// Undoes, in reverse, what a failed save changed. A backup is put back as
+// it was only where its file was put back: otherwise it holds that file's
+// old bytes, which the user needs.
+ConvertResult ConvertJob::Undo(SaveState& s, ConvertResult failure) {
+    restoreSettings = RestoreNeeded(s.ini);
+    restoreCommands = RestoreNeeded(s.cmd);
+    if (restoreCommands == Restore::Nothing) UndoBackUp(s.cmd);
+    if (restoreSettings == Restore::Nothing) UndoBackUp(s.ini);
+    const bool restored = restoreSettings == Restore::Nothing && restoreCommands == Restore::Nothing;
+    return restored ? failure : ConvertResult::NotRestored;
 }
 
 // Nothing the launcher reads changes until both new files are complete on
-// disk and the old command file is backed up. Then each file is swapped in
+// disk and both old files are backed up. Then each file is swapped in
 // whole. A failure undoes, in reverse, what was changed.
-bool ConvertJob::SaveNewFiles() {
+ConvertResult ConvertJob::SaveNewFiles() {
+    restoreSettings = restoreCommands = Restore::Nothing;
+    if (beforeSave && !beforeSave()) return ConvertResult::LauncherLeftRunning;
     SaveState s;
-    if (!s.paths.Build(installFolder) || !s.text.Build(commands)) return false;
-    s.hadIni = FileExists(s.paths.ini.Text());
-    s.hadCommands = FileExists(s.paths.cmd.Text());
-    s.hasCommands = s.text.Size() > 0;
+    if (!s.Build(installFolder, commands)) return ConvertResult::NotSaved;
 
-    bool ok = WriteCommandTemp(s) && ReadSettingsFile(s) && PrepareSettingsFile(s) && BackUpCommandFile(s);
-    if (ok) {
-        const Swap commandFile = SwapCommandFile(s);
-        const Swap settingsFile = commandFile == Swap::Done ? SwapSettingsFile(s) : Swap::Unchanged;
-        ok = settingsFile == Swap::Done;
-        if (settingsFile == Swap::Damaged) PutBackSettingsFile(s);
-        if (!ok && commandFile != Swap::Unchanged) PutBackCommandFile(s);
+    ConvertResult result = ConvertResult::NotSaved;
+    if (WriteCommandTemp(s) && ReadSettingsFile(s) && PrepareSettingsFile(s)) result = BackUp(s, s.ini);
+    if (result == ConvertResult::Converted) result = BackUp(s, s.cmd);
+    if (result == ConvertResult::Converted) {
+        s.cmd.swap = SwapCommandFile(s);
+        if (s.cmd.swap == Swap::Done) s.ini.swap = file_steps::SwapIn(s.ini.temp.Text(), s.ini.path.Text());
+        if (s.ini.swap != Swap::Done) result = ConvertResult::NotSaved;
     }
-
-    DeleteFileAt(s.paths.cmdTemp.Text());
-    DeleteFileAt(s.paths.iniTemp.Text());
-    if (!s.iniKept.IsEmpty() && (ok || !s.iniKeptNeeded)) DeleteFileAt(s.iniKept.Text());
-    return ok;
+    if (result != ConvertResult::Converted) result = Undo(s, result);
+    file_steps::RemoveTemp(s.cmd.temp);
+    file_steps::RemoveTemp(s.ini.temp);
+    return result;
 }
 
 ConvertResult ConvertJob::RunConversion() {
@@ -199,8 +229,13 @@ ConvertResult ConvertJob::RunConversion() {
 
     ConvertResult result = ConvertResult::NotSaved;
     SourceFile source;
-    if (!source.Open(sourcePath.Text(), false, false)) {
-        result = ConvertResult::NotSettingsFile;
+    // Read as other programs leave it readable; an exclusive hold is waited
+    // for, and then told as such, never as "not a settings file".
+    const FileStatus opened = file_steps::RepeatWhile(file_steps::IsBusy, [&] {
+        return source.OpenShared(sourcePath.Text()) ? FileStatus::Done : LastFileStatus();
+    });
+    if (opened != FileStatus::Done) {
+        result = opened == FileStatus::Busy ? ConvertResult::SourceHeld : ConvertResult::NotSettingsFile;
     } else {
         const LegacyRead read = ReadLegacySettings(source, settings_, commands);
         if (read == LegacyRead::ReadFailed) {
@@ -208,8 +243,8 @@ ConvertResult ConvertJob::RunConversion() {
         } else if (read == LegacyRead::Complete) {
             if (settings_.hotKeyCode == 0 && settings_.hotKeyModifiers == 0) {
                 result = ConvertResult::NotSettingsFile;  // the commands read stay until the next run
-            } else if (SaveNewFiles()) {
-                result = ConvertResult::Converted;
+            } else {
+                result = SaveNewFiles();
             }
         }
     }

@@ -6,16 +6,24 @@
 #include "text/strbuf.h"
 
 enum class ConvertResult {
-    Converted,        // both new files were written
-    NotSettingsFile,  // the source could not be opened or holds no hot key
-    SourceUnreadable, // the source could not be read to its end
-    NotSaved,         // the new files could not be written (or memory ran out)
+    Converted,         // both new files were written
+    NotSettingsFile,   // the source could not be opened or holds no hot key
+    SourceHeld,        // another program holds the source and lets no one read it
+    SourceUnreadable,  // the source could not be read to its end
+    NotSaved,          // the new files were not written (or memory ran out); every file as it was
+    // An earlier vaxu.ini.bak or vaxu_cmd.txt.bak can be neither read nor
+    // replaced; nothing was written.
+    SettingsBackupBlocked,
+    CommandBackupBlocked,
+    NotRestored,          // not saved, and a file could not be put back: see restoreSettings, restoreCommands
+    LauncherLeftRunning,  // beforeSave said no: nothing was written
 };
 
-// The files one save touches, all in the install folder.
-struct SavePaths {
-    StrBuf ini, iniTemp, iniBackup, cmd, cmdTemp, backup;
-    bool Build(const StrBuf& installFolder);
+// What a user must do by hand to a file that a failed save could not put back.
+enum class Restore {
+    Nothing,
+    FromBackup,  // its old bytes are in its .bak
+    Remove,      // there was no such file before
 };
 
 struct SaveState;
@@ -28,6 +36,12 @@ public:
     StrBuf sourcePath;
     StrBuf installFolder;
     CommandList commands;
+    // Asked before each save touches the install folder; false saves
+    // nothing (the launcher, still running, would write over the files).
+    bool (*beforeSave)() = nullptr;
+    // After NotRestored: the files to be put back by hand.
+    Restore restoreSettings = Restore::Nothing;
+    Restore restoreCommands = Restore::Nothing;
 
     // Empties the job and makes it the live job of the process.
     void Init();
@@ -35,11 +49,10 @@ public:
     void Teardown();
 
     // Converts sourcePath into the new files in installFolder. Any result
-    // other than Converted leaves sourcePath wiped, and vaxu.ini and
-    // vaxu_cmd.txt as they were, or, where one could not be put back, its
-    // old bytes in vaxu.ini.bak* or vaxu_cmd.txt.bak. A previous
-    // vaxu_cmd.txt is replaced only after it was copied to vaxu_cmd.txt.bak;
-    // a different vaxu_cmd.txt.bak is first kept as vaxu_cmd.txt.bak<n>.
+    // other than Converted leaves sourcePath wiped and, but for NotRestored,
+    // every file in the folder as it was. A file that is replaced or changed
+    // is first copied to its .bak; a different .bak from an earlier run is
+    // first kept under the number above the highest in use.
     ConvertResult RunConversion();
 
     // Windows only: the flow's choice of source, and the source file dialog.
@@ -51,8 +64,9 @@ public:
 
 private:
     bool WriteSettingsFile(const char* iniPath);
-    bool PrepareSettingsFile(const SaveState& save);
-    bool SaveNewFiles();
+    bool PrepareSettingsFile(SaveState& save);
+    ConvertResult SaveNewFiles();
+    ConvertResult Undo(SaveState& save, ConvertResult failure);
 
     LegacySettings settings_;
 };

@@ -8,7 +8,59 @@ namespace file_steps {
 namespace {
 constexpr std::size_t kReadBlock = 4096;
 constexpr int kWriteBlock = 1 << 16;
-constexpr int kMostNumberedNames = 9999;
+constexpr int kMostTempNames = 1000;
+constexpr long kHighestNumber = 999999999;  // nine digits: the format's int never overflows
+
+FileStatus StatusOf(bool done) { return done ? FileStatus::Done : LastFileStatus(); }
+
+// Makes a new file at the first free name; path stays empty unless this
+// run made the file.
+bool CreateAtFreeName(const StrBuf& folder, const char* name, FileObj& file, StrBuf& path) {
+    StrBuf candidate;
+    for (int n = 0; n < kMostTempNames; ++n) {
+        const bool named = n == 0 ? candidate.Format("%s%s", folder.Text(), name)
+                                  : candidate.Format("%s%s%d", folder.Text(), name, n);
+        if (!named) return false;
+        if (FileExists(candidate.Text())) continue;
+        const FileStatus made = Retrying([&] { return StatusOf(file.CreateNew(candidate.Text())); }, nullptr, IsBusy);
+        if (made == FileStatus::Exists) continue;  // taken since the look
+        return made == FileStatus::Done && path.Assign(candidate);
+    }
+    return false;
+}
+
+// The highest n among the names prefix + n that a search lists.
+struct Numbering {
+    const char* prefix;
+    long highest = 0;
+    bool tooHigh = false;
+};
+
+bool SameAsciiLetters(const char* a, const char* b, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+void NoteNumber(const char* name, void* context) {
+    Numbering& numbering = *static_cast<Numbering*>(context);
+    const std::size_t length = std::strlen(numbering.prefix);
+    if (std::strlen(name) <= length || !SameAsciiLetters(name, numbering.prefix, length)) return;
+    long n = 0;
+    for (const char* digit = name + length; *digit; ++digit) {
+        if (*digit < '0' || *digit > '9') return;  // another name: not one of ours
+        if (n > kHighestNumber / 10) {
+            numbering.tooHigh = true;
+            return;
+        }
+        n = n * 10 + (*digit - '0');
+    }
+    if (n > numbering.highest) numbering.highest = n;
+}
 }  // namespace
 
 FileBytes::~FileBytes() { MemFree(data_, capacity_); }
@@ -47,35 +99,76 @@ bool FileBytes::Grow() {
     return true;
 }
 
-bool WriteNewFile(const char* path, const char* data, std::size_t size) {
+bool SameBytes(const char* path, const char* other) {
+    FileBytes a, b;
+    return a.Load(path) && b.Load(other) && a.Equals(b);
+}
+
+bool WriteTempFile(const StrBuf& folder, const char* name, const char* data, std::size_t size, StrBuf& path) {
     FileObj file;
-    if (Retrying([&] { return file.Open(path, true, true) ? FileStatus::Done : LastFileStatus(); }) !=
-        FileStatus::Done)
-        return false;
+    if (!CreateAtFreeName(folder, name, file, path)) return false;
     for (std::size_t at = 0; at < size;) {
         const int chunk = size - at > kWriteBlock ? kWriteBlock : static_cast<int>(size - at);
         if (!Step() || !file.Write(data + at, chunk)) return false;
         at += chunk;
     }
+    step_fault::Trace("flush", path.Text());
     return Step() && file.Flush();
 }
 
-FileStatus Delete(const char* path) {
-    return Retrying([&] { return DeleteFileAt(path); });
+bool Flush(const char* path) {
+    step_fault::Trace("flush", path);
+    return Retrying([&] { return FlushFileAt(path); }) == FileStatus::Done;
+}
+
+bool Remove(const char* path) {
+    const FileStatus removed = OnWritable(path, [&] { return Retrying([&] { return DeleteFileAt(path); }); });
+    return removed == FileStatus::Done || removed == FileStatus::Missing;
+}
+
+void RemoveTemp(const StrBuf& path) {
+    if (!path.IsEmpty()) RepeatWhile(IsHeld, [&] { return DeleteFileAt(path.Text()); });
 }
 
 FileStatus CopyOver(const char* from, const char* to) {
-    return Retrying([&] { return CopyFileOver(from, to); }, to);
+    return OnWritable(to, [&] { return Retrying([&] { return CopyFileOver(from, to); }, to); });
 }
 
-bool CopyToFreeName(const char* from, const StrBuf& base, int first, StrBuf& name) {
-    for (int n = first; n <= kMostNumberedNames; ++n) {
-        if (!(n == 0 ? name.Assign(base) : name.Format("%s%d", base.Text(), n))) return false;
-        if (FileExists(name.Text())) continue;
-        if (Retrying([&] { return CopyFileNew(from, name.Text()); }, name.Text()) == FileStatus::Done) return true;
-        DeleteFileAt(name.Text());  // the name was free: what is there is a copy that stopped half-way
-        return false;
+FileStatus CopyNew(const char* from, const char* to) {
+    const FileStatus copied = Retrying([&] { return CopyFileNew(from, to); }, to);
+    if (copied == FileStatus::Done) {
+        SetReadOnlyFile(to, false);
+    } else if (copied != FileStatus::Exists) {
+        DeleteFileAt(to);  // the name was free: what is there is a copy that stopped part-way
     }
+    return copied;
+}
+
+bool CopyToNextNumber(const char* from, const StrBuf& folder, const char* name, StrBuf& copy) {
+    Numbering numbering;
+    numbering.prefix = name;
+    StrBuf pattern;
+    if (!pattern.Format("%s%s*", folder.Text(), name) || !ForEachName(pattern.Text(), NoteNumber, &numbering) ||
+        numbering.tooHigh || numbering.highest >= kHighestNumber)
+        return false;
+    const int next = static_cast<int>(numbering.highest + 1);
+    if (copy.Format("%s%s%d", folder.Text(), name, next) && !FileExists(copy.Text()) &&
+        CopyNew(from, copy.Text()) == FileStatus::Done)
+        return true;
+    copy.Wipe();
     return false;
+}
+
+Swap SwapIn(const char* temp, const char* target) {
+    const FileStatus moved = OnWritable(target, [&] {
+        return Retrying([&] {
+            FileStatus forced;
+            step_fault::Trace("rename", temp);
+            return step_fault::ForcedRename(forced) ? forced : ReplaceFileWith(temp, target);
+        });
+    });
+    if (moved == FileStatus::Done) return Swap::Done;
+    if (moved == FileStatus::Missing) return Swap::Unchanged;
+    return CopyOver(temp, target) == FileStatus::Done ? Swap::Done : Swap::Damaged;
 }
 }  // namespace file_steps

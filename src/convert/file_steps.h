@@ -1,7 +1,8 @@
 // The file steps of saving the new settings files. Each asks the test seam
 // first. Those that another program's hold can refuse (an editor, an
 // indexer, a virus scanner) are tried again for about a second, with
-// growing pauses, as Git for Windows does for its renames and deletions.
+// growing pauses, as Git for Windows does for its renames and deletions;
+// so is a read-only attribute in the way, which is cleared and set again.
 #pragma once
 #include <cstddef>
 
@@ -11,6 +12,11 @@
 
 namespace file_steps {
 constexpr int kBusyPausesMs[] = {50, 100, 150, 300, 400};
+
+// What another program's hold gives: a sharing violation, or access
+// denied where a rename meets a held file.
+inline bool IsHeld(FileStatus status) { return status == FileStatus::Busy || status == FileStatus::Denied; }
+inline bool IsBusy(FileStatus status) { return status == FileStatus::Busy; }
 
 // One try of a file operation, unless a test makes it fail. A copy into
 // copyTarget that fails other than by a hold (which stops it before it
@@ -23,15 +29,33 @@ FileStatus Try(Op op, const char* copyTarget) {
     return injected;
 }
 
-// Tries op again while a file is held. The wait is bounded and silent.
-template <typename Op>
-FileStatus Retrying(Op op, const char* copyTarget = nullptr) {
-    FileStatus status = Try(op, copyTarget);
+// Tries attempt again while held(status). The wait is bounded and silent.
+template <typename Attempt>
+FileStatus RepeatWhile(bool (*held)(FileStatus), Attempt attempt) {
+    FileStatus status = attempt();
     for (int pause : kBusyPausesMs) {
-        if (status != FileStatus::Busy) break;
+        if (!held(status)) break;
         PauseMs(pause);
-        status = Try(op, copyTarget);
+        status = attempt();
     }
+    return status;
+}
+
+// A file operation that a test may fail, tried again while it is held.
+template <typename Op>
+FileStatus Retrying(Op op, const char* copyTarget = nullptr, bool (*held)(FileStatus) = IsHeld) {
+    return RepeatWhile(held, [&] { return Try(op, copyTarget); });
+}
+
+// Runs op on target with its read-only attribute cleared, as Windows will
+// not replace or delete a read-only file, and sets it again on whatever
+// file then has that name: a replacement keeps the attribute.
+template <typename Op>
+FileStatus OnWritable(const char* target, Op op) {
+    const bool readOnly = IsReadOnlyFile(target);
+    if (readOnly && !SetReadOnlyFile(target, false)) return LastFileStatus();
+    const FileStatus status = op();
+    if (readOnly && FileExists(target)) SetReadOnlyFile(target, true);
     return status;
 }
 
@@ -62,13 +86,28 @@ private:
     std::size_t size_ = 0, capacity_ = 0;
 };
 
-// Writes size bytes to a new file at path and flushes them to the disk.
-bool WriteNewFile(const char* path, const char* data, std::size_t size);
-FileStatus Delete(const char* path);
+// Whether both files can be read whole and hold the same bytes.
+bool SameBytes(const char* path, const char* other);
+
+// Makes a new file at the first free name among folder + name, then
+// name1, name2, ..., never over an existing file, and writes size bytes
+// into it. path gets the name, also when writing failed afterwards.
+bool WriteTempFile(const StrBuf& folder, const char* name, const char* data, std::size_t size, StrBuf& path);
+// Flushes a finished file to the disk before it is renamed in.
+bool Flush(const char* path);
+// Removes a file of this run; true when it is gone.
+bool Remove(const char* path);
+// Removes this run's temporary file. No test fails it, so a test's check
+// of every file in the folder stays exact.
+void RemoveTemp(const StrBuf& path);
 FileStatus CopyOver(const char* from, const char* to);
-// Copies from to the first free name among base followed by first,
-// first + 1, ... (nothing appended for 0); never over an existing file.
-bool CopyToFreeName(const char* from, const StrBuf& base, int first, StrBuf& name);
+// Copies from to a new file, never over an existing one; the copy is
+// left writable. A copy that stopped part-way is removed.
+FileStatus CopyNew(const char* from, const char* to);
+// Copies from to folder + name + n, where n is one above the highest
+// number in use for that name (gaps stay gaps), so the newest numbered
+// copy always has the highest number.
+bool CopyToNextNumber(const char* from, const StrBuf& folder, const char* name, StrBuf& copy);
 
 enum class Swap {
     Done,
@@ -78,16 +117,7 @@ enum class Swap {
 
 // Puts the complete file temp in place of target by a rename. Where the
 // rename is refused (as UAC file virtualization may refuse it), temp is
-// copied over target instead, but only once keepOld() has put target's
-// old bytes on disk under a name of their own: a copy can stop half-way.
-template <typename Keep>
-Swap SwapIn(const char* temp, const char* target, Keep keepOld) {
-    const FileStatus moved = Retrying([&] {
-        FileStatus forced;
-        return step_fault::ForcedRename(forced) ? forced : ReplaceFileWith(temp, target);
-    });
-    if (moved == FileStatus::Done) return Swap::Done;
-    if (moved == FileStatus::Missing || !keepOld()) return Swap::Unchanged;
-    return CopyOver(temp, target) == FileStatus::Done ? Swap::Done : Swap::Damaged;
-}
+// copied over target instead; the caller has kept target's old bytes in
+// a backup, as a copy can stop half-way.
+Swap SwapIn(const char* temp, const char* target);
 }  // namespace file_steps

@@ -10,6 +10,7 @@ long g_readFailAt = 0;
 int g_injected = 0;
 FileStatus g_renameStatus = FileStatus::Done;
 int g_forcedRenames = 0;
+void (*g_tracer)(const char*, const char*) = nullptr;
 
 bool Inject() {
     ++g_injected;
@@ -61,5 +62,10 @@ bool ForcedRename(FileStatus& status) {
     if (g_forcedRenames > 0) --g_forcedRenames;
     status = g_renameStatus;
     return true;
+}
+
+void SetTracer(void (*tracer)(const char* what, const char* path)) { g_tracer = tracer; }
+void Trace(const char* what, const char* path) {
+    if (g_tracer) g_tracer(what, path);
 }
 }  // namespace step_fault

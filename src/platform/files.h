@@ -18,6 +18,9 @@ public:
     // Opens an existing file for reading while other programs may go on
     // reading and writing it, as the profile service opens INI files.
     bool OpenShared(const char* path);
+    // Makes a new empty file for writing; fails when the name is taken, so
+    // it can never replace a file.
+    bool CreateNew(const char* path);
     virtual void Close();
     virtual bool IsOpen() const { return handle_ != 0; }
     virtual const StrBuf& GetPath() const { return path_; }
@@ -38,10 +41,14 @@ private:
 enum class FileStatus {
     Done,
     Missing,  // the source (or the target's folder) is not there
-    // Access denied, a sharing or a lock violation: what another program
-    // holding the file gives, for a moment or for good.
+    // A sharing or a lock violation: another program holds the file, for
+    // a moment or for good.
     Busy,
-    Refused,  // anything else: a folder in the way, a name taken, a full disk
+    // Access denied: what a rename onto a held file gives, but also a
+    // folder where a file was expected, or no permission.
+    Denied,
+    Exists,   // the new name is taken
+    Refused,  // anything else: a full disk, a broken medium
 };
 
 // The status of the file call that failed last on this thread.
@@ -57,6 +64,16 @@ FileStatus DeleteFileAt(const char* path);
 // Moves from onto to in one step, replacing an existing to, written
 // through to the disk before it returns.
 FileStatus ReplaceFileWith(const char* from, const char* to);
+// Writes what the system holds of the file's data through to the disk.
+FileStatus FlushFileAt(const char* path);
+// The read-only attribute, which Windows makes refuse replacing, copying
+// over and deleting the file.
+bool IsReadOnlyFile(const char* path);
+bool SetReadOnlyFile(const char* path, bool readOnly);
+// Calls each with the name (no folder) of every entry that the find-first
+// search for pattern finds. False when the search failed other than by
+// finding nothing.
+bool ForEachName(const char* pattern, void (*each)(const char* name, void* context), void* context);
 // Sets key=value in section of the INI file at path; a null value removes the key.
 bool WriteProfileText(const char* section, const char* key, const char* value, const char* path);
 // Lets go of what the profile writer keeps of the file, so that the file

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "convert/step_fault.h"
 #include "test_support.h"
@@ -119,71 +122,183 @@ TEST_F(Conversion, LongValuesAndAFolderWithoutItsSeparator) {
     EXPECT_EQ(test::ReadBytes(folder + "vaxu_cmd.txt"), kMissing) << "never beside the folder";
 }
 
-// Each run's backup is the command file it replaced; a different one from
-// an earlier run is kept under the next free number. A run that finds its
-// backup already equal to the command file adds no copy.
-TEST_F(Conversion, RerunsKeepEveryEarlierCommandFile) {
+// Each run's backups are the files it changed; a different backup from an
+// earlier run is kept under the number above the highest in use, so a
+// number freed by the user is never taken again. A run that finds its
+// backup already equal to the file adds no copy. Every finished new file
+// is flushed before it is renamed in.
+TEST_F(Conversion, RerunsKeepEveryEarlierFileInOrder) {
     PutOldFiles();
-    for (const char* run : {"A C:\\a.exe", "B C:\\b.exe", "C C:\\c.exe", "C C:\\c.exe", "C C:\\c.exe"})
+    std::vector<std::string> trace;
+    static std::vector<std::string>* events = &trace;
+    step_fault::SetTracer([](const char* what, const char* path) { events->push_back(std::string(what) + " " + path); });
+    for (const char* run : {"A C:\\a.exe", "B C:\\b.exe", "C C:\\c.exe", "D C:\\d.exe", "", "E C:\\e.exe",
+                            "E C:\\e.exe", "E C:\\e.exe"}) {
+        if (!*run) {
+            std::remove(dir.File("vaxu_cmd.txt.bak2").c_str());  // tidied away by the user
+            continue;
+        }
         ASSERT_EQ(Convert(std::string("#HotKey 1 65\n") + run), ConvertResult::Converted);
-    EXPECT_EQ(Cmd(), "[C]\r\nPATH=C:\\c.exe\r\n");
-    EXPECT_EQ(Bak(), Cmd());
-    EXPECT_EQ(Bak("1"), kOldCmd) << "the one before any conversion";
-    EXPECT_EQ(Bak("2"), "[A]\r\nPATH=C:\\a.exe\r\n");
-    EXPECT_EQ(Bak("3"), "[B]\r\nPATH=C:\\b.exe\r\n");
-    EXPECT_EQ(Bak("4"), kMissing);
+    }
+    step_fault::SetTracer(nullptr);
+    const auto out = [](const char* c) { return std::string("[") + c + "]\r\nPATH=C:\\" + (char)(c[0] + 32) + ".exe\r\n"; };
+    EXPECT_EQ(Cmd(), out("E"));
+    const std::vector<std::string> backups = {out("E"), kOldCmd, kMissing, out("B"), out("C"), out("D"), kMissing};
+    for (size_t n = 0; n < backups.size(); ++n) EXPECT_EQ(Bak(n ? std::to_string(n) : ""), backups[n]) << n;
+    EXPECT_EQ(test::ReadBytes(dir.File("vaxu.ini.bak1")), kOldIni) << "the one before any conversion";
+    EXPECT_EQ(test::ReadBytes(dir.File("vaxu.ini.bak")), Ini()) << "equal settings add no copy";
+    EXPECT_EQ(test::ReadBytes(dir.File("vaxu.ini.bak2")), kMissing);
+
+    int renames = 0;
+    for (size_t i = 0; i < trace.size(); ++i) {
+        if (trace[i].rfind("rename ", 0) != 0) continue;
+        ++renames;
+        const std::string path = trace[i].substr(7);
+        size_t last = i;
+        while (last-- > 0 && trace[last].find(path) == std::string::npos) {
+        }
+        EXPECT_TRUE(last < i && trace[last] == "flush " + path) << "flushed when finished: " << trace[i];
+    }
+    EXPECT_EQ(renames, 14);
 }
 
-// Every step of the save made to fail in turn, on real files, alone and
-// followed by a second failure while files are put back, with renames
-// working and with every rename refused (as UAC virtualization may refuse
-// them): nothing is lost. The launcher's two files are both new, or each
-// as it was or its old bytes under the name the guide gives. Every try
-// made busy once, as another program's hold makes it, is waited out: the
-// run converts, and the new files are renamed in, not copied over.
+namespace {
+const char kOlderIni[] = "[VAXU]\r\nHistory=9\r\n";
+const char kOldest[] = "[Oldest]\r\nPATH=C:\\oldest.exe\r\n";
+const char kMine[] = "the user's own";
+using Folder = std::map<std::string, std::string>;  // name: bytes, and " (read-only)"
+const std::string kReadOnly = " (read-only)";
+
+// Every file in the folder, with its bytes and its read-only attribute.
+Folder Snapshot(const std::string& dir) {
+    Folder files;
+    ForEachName((dir + "*").c_str(), [](const char* name, void* context) {
+        if (std::string(name) != "." && std::string(name) != "..") (*static_cast<Folder*>(context))[name];
+    }, &files);
+    for (auto& f : files) f.second = test::ReadBytes(dir + f.first) + (IsReadOnlyFile((dir + f.first).c_str()) ? kReadOnly : "");
+    return files;
+}
+
+bool ReadOnly(const std::string& entry) {
+    return entry.size() >= kReadOnly.size() && entry.compare(entry.size() - kReadOnly.size(), kReadOnly.size(), kReadOnly) == 0;
+}
+std::string Bytes(const std::string& entry) {
+    return ReadOnly(entry) ? entry.substr(0, entry.size() - kReadOnly.size()) : entry;
+}
+std::string Entry(const Folder& folder, const std::string& name) {
+    return folder.count(name) ? folder.at(name) : kMissing;
+}
+
+void Lay(const std::string& dir, const Folder& files) {
+    for (const auto& f : Snapshot(dir)) {
+        SetReadOnlyFile((dir + f.first).c_str(), false);
+        std::remove((dir + f.first).c_str());
+    }
+    for (const auto& f : files) {
+        test::WriteBytes(dir + f.first, Bytes(f.second));
+        if (ReadOnly(f.second)) SetReadOnlyFile((dir + f.first).c_str(), true);
+    }
+}
+
+// The folder a conversion of kExample (with or without its command) makes
+// of before: each changed file copied to its .bak, an earlier different
+// .bak to the number above the highest; the launcher's files keep their
+// attribute, no backup is read-only.
+Folder Converted(Folder folder, bool commands) {
+    const Folder before = folder;
+    for (const std::string name : {"vaxu.ini", "vaxu_cmd.txt"}) {
+        if (!before.count(name)) continue;
+        const std::string bak = name + ".bak";
+        if (before.count(bak) && Bytes(before.at(bak)) != Bytes(before.at(name))) {
+            int highest = 0;
+            for (const auto& f : before)
+                if (f.first.rfind(bak, 0) == 0 && f.first.size() > bak.size())
+                    highest = std::max(highest, std::stoi(f.first.substr(bak.size())));
+            folder[bak + std::to_string(highest + 1)] = Bytes(before.at(bak));
+        }
+        folder[bak] = Bytes(before.at(name));
+    }
+    const auto attribute = [&](const char* name) { return ReadOnly(Entry(before, name)) ? kReadOnly : ""; };
+    folder["vaxu.ini"] = (before.count("vaxu.ini") ? kMergedIni : kExampleIni) + attribute("vaxu.ini");
+    folder["vaxu_cmd.txt"] = kExampleCmd + attribute("vaxu_cmd.txt");
+    if (!commands) folder.erase("vaxu_cmd.txt");
+    return folder;
+}
+
+// A failed save: one failure changed nothing; after two, each of the
+// launcher's files is as it was or, as the job says, to be restored from
+// its .bak or removed, and every file's bytes are still in the folder. A
+// backup that could not be read is named as such.
+void ExpectTruthfulFailure(ConvertResult r, bool twice, const Folder& start, const Folder& after, const ConvertJob& job) {
+    EXPECT_TRUE(r == ConvertResult::NotSaved || (twice && r == ConvertResult::NotRestored) ||
+                (r == ConvertResult::SettingsBackupBlocked && start.count("vaxu.ini.bak")) ||
+                (r == ConvertResult::CommandBackupBlocked && start.count("vaxu_cmd.txt.bak")));
+    EXPECT_EQ(r == ConvertResult::NotRestored,
+              job.restoreSettings != Restore::Nothing || job.restoreCommands != Restore::Nothing);
+    if (!twice) {
+        EXPECT_EQ(after, start) << "one failure changes nothing";
+        return;
+    }
+    const std::pair<std::string, Restore> files[] = {{"vaxu.ini", job.restoreSettings},
+                                                     {"vaxu_cmd.txt", job.restoreCommands}};
+    for (const auto& f : files) {
+        const std::string now = Entry(after, f.second == Restore::FromBackup ? f.first + ".bak" : f.first);
+        const std::string was = f.second == Restore::FromBackup ? Bytes(Entry(start, f.first)) : Entry(start, f.first);
+        EXPECT_EQ(f.second == Restore::Remove ? kMissing : now, was) << f.first;
+    }
+    for (const auto& f : start) {
+        bool kept = false;
+        for (const auto& a : after) kept = kept || Bytes(a.second) == Bytes(f.second);
+        EXPECT_TRUE(kept) << f.first;
+    }
+}
+}  // namespace
+
+// Every step of the save made to fail in turn, on real files, from several
+// starting folders, alone and followed by a second failure while files are
+// put back, with renames working and with every rename refused (as UAC
+// virtualization may refuse them). One failure leaves every file in the
+// folder as it was, backups and attributes included. Two leave each of the
+// launcher's files as it was or, as the result says, its old bytes in its
+// .bak; nothing is lost. Every try made busy once, as another program's
+// hold makes it, is waited out: the run converts, renaming the files in.
 TEST_F(Conversion, AFailureAtAnyStepLosesNothing) {
+    const std::string ro = kReadOnly;
+    const Folder starts[] = {
+        {},
+        {{"vaxu.ini", kOldIni}, {"vaxu_cmd.txt", kOldCmd}, {"vaxu.ini.bak", kOlderIni},
+         {"vaxu_cmd.txt.bak", kOlderBackup}, {"vaxu_cmd.txt.bak2", kOldest}},  // a gap in the numbers
+        {{"vaxu.ini", kOldIni}, {"vaxu.ini.tmp", kMine}, {"vaxu.ini.bak7", kMine}},
+        {{"vaxu_cmd.txt", kOldCmd + ro}, {"vaxu_cmd.txt.bak", kOlderBackup + ro}, {"vaxu_cmd.txt.tmp", kMine}},
+        {{"vaxu.ini", kOldIni + ro}, {"vaxu_cmd.txt", kOldCmd}, {"vaxu.ini.bak", kOldIni}},  // already backed up
+    };
     for (FileStatus kind : {FileStatus::Refused, FileStatus::Busy})
     for (const char* legacy : {kExample, "#HotKey 3 90\r\n#Window 400 300\r\n"})
     for (bool renames : {true, false})
-    for (bool existed : {true, false}) {
+    for (const Folder& start : starts) {
         const bool busy = kind == FileStatus::Busy, commands = legacy == kExample;
         if (busy && !renames) continue;
         int secondFailures = 0;
         for (long k = 1, then = 0;; ++then) {
-            for (const char* f : {"vaxu.ini", "vaxu_cmd.txt", "vaxu_cmd.txt.bak", "vaxu_cmd.txt.bak1", "vaxu.ini.bak"})
-                std::remove(dir.File(f).c_str());
-            if (existed) {
-                PutOldFiles();
-                test::WriteBytes(dir.File("vaxu_cmd.txt.bak"), kOlderBackup);
-            }
+            Lay(dir.Path(), start);
             const std::string oldIni = Id("vaxu.ini"), oldCmd = Id("vaxu_cmd.txt");
             step_fault::Arm(k, kind, then);
             if (!renames) step_fault::ForceRenames(FileStatus::Refused, -1);
             const ConvertResult r = Convert(legacy);
             const int injected = step_fault::Injected();
             step_fault::Disarm();
-            SCOPED_TRACE(testing::Message() << busy << commands << renames << existed << " step " << k << "+" << then);
+            SCOPED_TRACE(testing::Message() << busy << commands << renames << start.size() << " step " << k << "+" << then);
+            const Folder after = Snapshot(dir.Path());
             const bool converted = r == ConvertResult::Converted;
-            EXPECT_TRUE(converted || (!busy && r == ConvertResult::NotSaved));
-            const std::string ini = Ini(), cmd = Cmd(), bak = Bak(), bak1 = Bak("1");
-            const std::string kept = test::ReadBytes(dir.File("vaxu.ini.bak"));
             if (converted) {
-                EXPECT_EQ(ini, existed ? kMergedIni : kExampleIni);
-                EXPECT_EQ(cmd, commands ? kExampleCmd : kMissing);
-                EXPECT_EQ(bak, existed ? kOldCmd : kMissing);
-                EXPECT_TRUE(!busy || !existed || (Id("vaxu.ini") != oldIni && (!commands || Id("vaxu_cmd.txt") != oldCmd)))
-                    << "renamed in";
-            } else if (then == 0) {
-                EXPECT_TRUE(ini == (existed ? kOldIni : kMissing) && cmd == (existed ? kOldCmd : kMissing));
-            } else if (existed) {  // with no files before, there is nothing to lose
-                EXPECT_TRUE((ini == kOldIni || kept == kOldIni) && (cmd == kOldCmd || bak == kOldCmd));
+                EXPECT_EQ(after, Converted(start, commands));
+                EXPECT_TRUE(!busy || !start.count("vaxu.ini") || Id("vaxu.ini") != oldIni) << "renamed in";
+                EXPECT_TRUE(!busy || !commands || !start.count("vaxu_cmd.txt") || Id("vaxu_cmd.txt") != oldCmd);
+            } else {
+                ExpectTruthfulFailure(r, then > 0, start, after, job);
             }
-            EXPECT_TRUE(existed ? bak == kOlderBackup || bak1 == kOlderBackup : bak == kMissing);
-            EXPECT_TRUE((bak == kOlderBackup || bak == kOldCmd || bak == kMissing) &&
-                        (bak1 == kOlderBackup || bak1 == kMissing)) << "no copy cut short";
-            EXPECT_TRUE(kept == kMissing || (then > 0 && !converted && kept == kOldIni))
-                << "the kept vaxu.ini stays only where it was not put back";
-            ExpectNoTemporaryFile();
+            for (const auto& f : start)
+                EXPECT_TRUE(f.second != kMine || Entry(after, f.first) == kMine) << "not ours: " << f.first;
             if (injected == (then ? 2 : 1)) {
                 secondFailures += then > 0;
                 if (busy) ++k, then = -1;  // one busy try at a time
@@ -288,12 +403,14 @@ private:
 };
 }  // namespace
 
-// Files held open by another program, for the whole run or for a moment:
-// the run either converts or leaves both files as they were. A rename onto
-// a held file is refused (access denied) and tried again, so a command file
+// Files held open by another program, for the whole run or for a moment.
+// The old settings file is read as an editor leaves it readable; held
+// without sharing, it is told as held. A run either converts or leaves
+// every file in the folder as it was, backups included. A rename onto a
+// held file is refused (access denied) and tried again, so a command file
 // let go part-way is swapped in whole, never copied over in place. A
 // vaxu.ini that an editor holds open, sharing it, is written over in place,
-// its old bytes kept beside it meanwhile.
+// its old bytes in its backup first.
 TEST_F(Conversion, FilesHeldByAnotherProgramGiveATruthfulResult) {
     const DWORD kWholeRun = 60000;
     const struct {
@@ -301,29 +418,31 @@ TEST_F(Conversion, FilesHeldByAnotherProgramGiveATruthfulResult) {
         DWORD share, ms;
         ConvertResult result;
     } cases[] = {
-        {source, 0, kWholeRun, ConvertResult::NotSettingsFile},
+        {source, 0, kWholeRun, ConvertResult::SourceHeld},
+        {source, FILE_SHARE_READ | FILE_SHARE_WRITE, kWholeRun, ConvertResult::Converted},
         {dir.File("vaxu.ini"), 0, kWholeRun, ConvertResult::NotSaved},
         {dir.File("vaxu.ini"), FILE_SHARE_READ, kWholeRun, ConvertResult::NotSaved},  // readable, not writable
         {dir.File("vaxu.ini"), FILE_SHARE_READ | FILE_SHARE_WRITE, kWholeRun, ConvertResult::Converted},
         {dir.File("vaxu_cmd.txt"), FILE_SHARE_READ, kWholeRun, ConvertResult::NotSaved},  // not replaceable
         {dir.File("vaxu_cmd.txt"), FILE_SHARE_READ, 300, ConvertResult::Converted},
-        {dir.File("vaxu_cmd.txt.bak"), 0, kWholeRun, ConvertResult::NotSaved},
+        {dir.File("vaxu_cmd.txt.bak"), 0, kWholeRun, ConvertResult::CommandBackupBlocked},
     };
-    test::WriteBytes(dir.File("vaxu_cmd.txt.bak"), kOlderBackup);
     for (const auto& c : cases) {
         PutOldFiles();
+        test::WriteBytes(dir.File("vaxu.ini.bak"), kOlderIni);
+        test::WriteBytes(dir.File("vaxu_cmd.txt.bak"), kOlderBackup);
         Prepare(kExample);
+        const Folder before = Snapshot(dir.Path());
         const std::string oldCmd = Id("vaxu_cmd.txt");
         {
             HeldFile holder(c.held, c.share, c.ms);
             EXPECT_EQ(job.RunConversion(), c.result) << c.held;
         }
+        const Folder after = Snapshot(dir.Path());
         const bool converted = c.result == ConvertResult::Converted;
-        EXPECT_EQ(Ini(), converted ? kMergedIni : kOldIni) << c.held;
-        EXPECT_EQ(Cmd(), converted ? kExampleCmd : kOldCmd) << c.held;
+        EXPECT_EQ(after, converted ? Converted(before, true) : before) << c.held;
         EXPECT_TRUE(!converted || Id("vaxu_cmd.txt") != oldCmd) << "renamed in, not copied over: " << c.held;
-        EXPECT_FALSE(test::Exists(dir.File("vaxu.ini.bak"))) << c.held;
-        ExpectNoTemporaryFile();
+        for (const char* f : {"vaxu.ini.bak1", "vaxu_cmd.txt.bak1"}) std::remove(dir.File(f).c_str());
     }
 }
 #endif

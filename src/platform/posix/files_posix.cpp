@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 #include "platform/files.h"
@@ -15,11 +16,21 @@ int AsFd(std::intptr_t h) { return static_cast<int>(h - 1); }
 
 FileStatus StatusOf(bool done) { return done ? FileStatus::Done : LastFileStatus(); }
 
+// Windows refuses to replace, copy over or delete a read-only file; so
+// does this stand-in, even for root, so that the core meets it here too.
+bool RefusedAsReadOnly(const char* target) {
+    if (!IsReadOnlyFile(target)) return false;
+    errno = EACCES;
+    return true;
+}
+
 // Copies from onto to; create: only into a new file, as CopyFileA refuses
-// an existing target when asked to.
+// an existing target when asked to. Like CopyFileA, the copy gets the
+// source's read-only attribute.
 FileStatus CopyInto(const char* from, const char* to, bool create) {
     FileObj source;
     if (!source.Open(from, false, false)) return StatusOf(false);
+    if (!create && RefusedAsReadOnly(to)) return StatusOf(false);
     const int target = ::open(to, O_WRONLY | O_CREAT | O_CLOEXEC | (create ? O_EXCL : O_TRUNC), 0644);
     if (target < 0) return StatusOf(false);
     char block[4096];
@@ -28,6 +39,7 @@ FileStatus CopyInto(const char* from, const char* to, bool create) {
     while (written && (got = source.Read(block, sizeof block)) > 0) written = ::write(target, block, got) == got;
     const FileStatus status = StatusOf(written && got == 0);
     ::close(target);
+    if (status == FileStatus::Done && IsReadOnlyFile(from)) SetReadOnlyFile(to, true);
     return status;
 }
 }  // namespace
@@ -35,6 +47,8 @@ FileStatus CopyInto(const char* from, const char* to, bool create) {
 FileStatus LastFileStatus() {
     if (errno == ENOENT || errno == ENOTDIR) return FileStatus::Missing;
     if (errno == EBUSY || errno == ETXTBSY) return FileStatus::Busy;
+    if (errno == EACCES || errno == EPERM || errno == EISDIR) return FileStatus::Denied;  // as Windows for folders
+    if (errno == EEXIST) return FileStatus::Exists;
     return FileStatus::Refused;
 }
 
@@ -53,6 +67,15 @@ bool FileObj::Open(const char* path, bool write, bool create) {
         handle_ = 0;
         return false;
     }
+    handle_ = static_cast<std::intptr_t>(fd) + 1;
+    path_.Assign(path);
+    return true;
+}
+
+bool FileObj::CreateNew(const char* path) {
+    Close();
+    const int fd = ::open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
     handle_ = static_cast<std::intptr_t>(fd) + 1;
     path_.Assign(path);
     return true;
@@ -101,9 +124,43 @@ FileStatus CopyFileOver(const char* from, const char* to) { return CopyInto(from
 
 FileStatus CopyFileNew(const char* from, const char* to) { return CopyInto(from, to, true); }
 
-FileStatus DeleteFileAt(const char* path) { return StatusOf(::unlink(path) == 0); }
+FileStatus DeleteFileAt(const char* path) { return StatusOf(!RefusedAsReadOnly(path) && ::unlink(path) == 0); }
 
-FileStatus ReplaceFileWith(const char* from, const char* to) { return StatusOf(std::rename(from, to) == 0); }
+FileStatus ReplaceFileWith(const char* from, const char* to) {
+    return StatusOf(!RefusedAsReadOnly(to) && std::rename(from, to) == 0);
+}
+
+FileStatus FlushFileAt(const char* path) {
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return StatusOf(false);
+    const FileStatus status = StatusOf(::fsync(fd) == 0);
+    ::close(fd);
+    return status;
+}
+
+// Read-only as Windows shows a file that its owner may not write.
+bool IsReadOnlyFile(const char* path) {
+    struct stat st;
+    return ::stat(path, &st) == 0 && !S_ISDIR(st.st_mode) && !(st.st_mode & S_IWUSR);
+}
+
+bool SetReadOnlyFile(const char* path, bool readOnly) {
+    struct stat st;
+    if (::stat(path, &st) != 0) return false;
+    const mode_t mode = readOnly ? st.st_mode & ~(S_IWUSR | S_IWGRP | S_IWOTH) : st.st_mode | S_IWUSR;
+    return ::chmod(path, mode & 07777) == 0;
+}
+
+bool ForEachName(const char* pattern, void (*each)(const char* name, void* context), void* context) {
+    glob_t found;
+    const int rc = glob(pattern, GLOB_NOSORT | GLOB_NOESCAPE, nullptr, &found);
+    for (size_t i = 0; rc == 0 && i < found.gl_pathc; ++i) {
+        const char* slash = std::strrchr(found.gl_pathv[i], '/');
+        each(slash ? slash + 1 : found.gl_pathv[i], context);
+    }
+    globfree(&found);
+    return rc == 0 || rc == GLOB_NOMATCH;
+}
 
 void ForgetProfile(const char*) {}  // the native writer keeps nothing between calls
 

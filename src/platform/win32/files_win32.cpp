@@ -13,18 +13,19 @@ std::intptr_t OpenHandle(const char* path, DWORD access, DWORD share, DWORD disp
 }
 }  // namespace
 
-// A rename onto a file that another program holds open fails with access
-// denied unless the holder shares deletion, so access denied is tried
-// again like a sharing violation.
 FileStatus LastFileStatus() {
     switch (GetLastError()) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
         return FileStatus::Missing;
-    case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
         return FileStatus::Busy;
+    case ERROR_ACCESS_DENIED:
+        return FileStatus::Denied;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return FileStatus::Exists;
     default:
         return FileStatus::Refused;
     }
@@ -41,6 +42,13 @@ bool FileObj::Open(const char* path, bool write, bool create) {
 bool FileObj::OpenShared(const char* path) {
     Close();
     handle_ = OpenHandle(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+    if (handle_) path_.Assign(path);
+    return handle_ != 0;
+}
+
+bool FileObj::CreateNew(const char* path) {
+    Close();
+    handle_ = OpenHandle(path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW);
     if (handle_) path_.Assign(path);
     return handle_ != 0;
 }
@@ -89,6 +97,41 @@ FileStatus DeleteFileAt(const char* path) { return StatusOf(DeleteFileA(path)); 
 
 FileStatus ReplaceFileWith(const char* from, const char* to) {
     return StatusOf(MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+}
+
+// Flushing needs write access; other programs may keep the file open.
+FileStatus FlushFileAt(const char* path) {
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return LastFileStatus();
+    const FileStatus status = StatusOf(FlushFileBuffers(h));
+    CloseHandle(h);
+    return status;
+}
+
+bool IsReadOnlyFile(const char* path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+bool SetReadOnlyFile(const char* path, bool readOnly) {
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    DWORD wanted = readOnly ? attributes | FILE_ATTRIBUTE_READONLY : attributes & ~FILE_ATTRIBUTE_READONLY;
+    if (wanted == 0) wanted = FILE_ATTRIBUTE_NORMAL;
+    return wanted == attributes || SetFileAttributesA(path, wanted);
+}
+
+bool ForEachName(const char* pattern, void (*each)(const char* name, void* context), void* context) {
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA(pattern, &data);
+    if (h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    do {
+        each(data.cFileName, context);
+    } while (FindNextFileA(h, &data));
+    const bool listed = GetLastError() == ERROR_NO_MORE_FILES;
+    FindClose(h);
+    return listed;
 }
 
 bool WriteProfileText(const char* section, const char* key, const char* value, const char* path) {
