@@ -26,10 +26,10 @@ constexpr char kNotSaved[] =
 // An existing backup that can be neither read nor replaced (a folder of
 // that name, no access): nothing is saved, and the box names it.
 constexpr char kSettingsBackupBlocked[] =
-    "バックアップファイル vaxu.ini.bak を読み書きできないため,\n変換した設定を保存しませんでした.\n"
+    "バックアップファイル vaxu.ini.bak を読み書きできませんでした.\n変換した設定は保存していません.\n"
     "保存先フォルダの vaxu.ini.bak を確認してください.";
 constexpr char kCommandBackupBlocked[] =
-    "バックアップファイル vaxu_cmd.txt.bak を読み書きできないため,\n変換した設定を保存しませんでした.\n"
+    "バックアップファイル vaxu_cmd.txt.bak を読み書きできませんでした.\n変換した設定は保存していません.\n"
     "保存先フォルダの vaxu_cmd.txt.bak を確認してください.";
 // A failed save whose files could not all be put back: the heading, then
 // one line for each such file, saying how to restore it by hand.

@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,12 +24,15 @@ const char kNotInstalled[] =
 const char kNoFolder[] = "ヴァクスファイルの保存先フォルダパスが取得できませんでした.";
 const char kRunning[] = "ヴァクスが起動しています.\nヴァクスを終了してファイル変換処理を続けますか？";
 const char kStillRunning[] =
-    "ヴァクスがまだ終了していません.\nヴァクスを終了してから「はい」を選ぶと,ファイル変換処理を続けます.\n"
-    "「いいえ」を選ぶと,変換せずに終了します.";
+    "ヴァクスがまだ終了していません.\nヴァクスを終了してから「はい」を押すと,ファイル変換処理を続けます.\n"
+    "「いいえ」を押すと,何も変換せずにこのプログラムを終了します.";
 const char kFound[] = "ヴァクスVersion0.53以前の設定ファイルが見つかりました.\n変換を開始します.";
 const char kCompleted[] = "変換が完了しました.";
 const char kNotSettings[] =
     "指定されたファイルは,ヴァクス設定ファイルではないようです.\nヴァクス設定ファイルを指定してください.";
+const char kSourceHeld[] =
+    "指定されたファイルを開けませんでした.\nほかのプログラムが使用している可能性があります.\n"
+    "そのプログラムを終了してから,もう一度指定してください.";
 const char kSourceUnreadable[] =
     "指定されたファイルを最後まで読み込めませんでした.\nファイルを確認して,もう一度指定してください.";
 const char kNotSaved[] =
@@ -126,11 +130,11 @@ protected:
     // Runs the converter and checks every window it showed, in order: the
     // dialogs by their texts; each box by text, title, buttons, style and
     // owner (the program's own are system-modal warnings on the desktop).
-    void Run(const std::vector<Step>& steps) {
+    void Run(const std::vector<Step>& steps, e2e::ShownHook onShown = nullptr) {
         ApplyRegistry();
         std::vector<Answer> answers;
         for (const Step& step : steps) answers.push_back(step.answer);
-        e2e::Outcome o = e2e::RunConverter(base.Path(), answers);
+        e2e::Outcome o = e2e::RunConverter(base.Path(), answers, onShown);
         EXPECT_TRUE(o.exitCode == 0 && !o.timedOut && !o.unexpectedWindow) << o.exitCode;
         ASSERT_EQ(o.shown.size(), steps.size());
         for (size_t i = 0; i < steps.size(); ++i) {
@@ -150,6 +154,7 @@ protected:
             const bool question = want == kNoFolder || want == kRunning || want == kStillRunning;
             const std::vector<int> buttons = question ? std::vector<int>{IDYES, IDNO} : std::vector<int>{IDOK};
             EXPECT_EQ(s.text, want) << i;
+            EXPECT_EQ(s.lines, std::count(want.begin(), want.end(), '\n') + 1) << "lines drawn: " << i;
             EXPECT_EQ(s.title, dialogs ? "警告" : kTitle);
             EXPECT_EQ(s.buttons, buttons) << i;
             if (dialogs) {
@@ -268,6 +273,23 @@ TEST_F(Converter, RunningLauncherIsClosedWithConsentAndTheFilesChangeOnlyOnceItH
     EXPECT_FALSE(test::Exists(inst));
 }
 
+// A launcher started while the dialog waits is asked about before anything
+// is written: "yes" closes it, and its last save becomes the backup.
+TEST_F(Converter, ALauncherStartedDuringTheDialogIsClosedBeforeTheSave) {
+    Install(kLM, false);
+    std::unique_ptr<e2e::FakeLauncher> launcher;
+    const auto startLauncher = [&](HWND, const e2e::Shown& shown) {
+        if (shown.isDialog && !launcher) launcher.reset(new e2e::FakeLauncher("slow", inst));
+    };
+    Run({{Dialog(), Answer::Type(old + "path.txt")},
+         {kRunning, Answer::Button(IDYES)},
+         {kCompleted, kOk}},
+        startLauncher);
+    ExpectConverted(inst);
+    EXPECT_EQ(test::ReadBytes(inst + "vaxu_cmd.txt.bak"), e2e::kLauncherSave);
+    EXPECT_EQ(launcher->DestroyMessages(), 1);
+}
+
 // Entries the dialog refuses stay in it; an entry that exists but is no
 // settings file brings the dialog back empty. Browsing never shows quotes
 // to the file dialog, and a cancelled browse keeps what was typed.
@@ -329,7 +351,8 @@ TEST_F(Converter, AllUsersInstallsTidyTheOldPerUserShortcuts) {
 }
 
 // A detected file that fails is offered once. Each failure is told and the
-// dialog comes back; cancelling it ends the program. A path pasted as
+// dialog comes back; cancelling it ends the program. A file that another
+// program holds without sharing is told as held, not as no settings file. A path pasted as
 // Explorer's "Copy as path" gives it, in double quotes, is taken. The
 // unreadable source, made by the test script, is a link to a Unix file
 // whose reads fail with an I/O error.
@@ -341,13 +364,20 @@ TEST_F(Converter, FailuresAreReportedNeverCompleted) {
     Set(kLM, "InstFolder", Str(base / "afile\\sub\\"));
     const char* unreadable = std::getenv("VAXU_UNREADABLE_SOURCE");
     ASSERT_NE(unreadable, nullptr) << "run through ctest";
+    const std::string held = base / "held.txt";
+    test::WriteBytes(held, kLegacy);
+    HANDLE holder = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     Run({{kFound, kOk},
          {kNotSettings, kOk},
+         {Dialog(), Answer::Type(held)},  // held by this process, sharing nothing
+         {kSourceHeld, kOk},
          {Dialog(), Answer::Type(unreadable)},
          {kSourceUnreadable, kOk},
          {Dialog(), Answer::Type("\"" + base / "設定ソ.txt" + "\"")},
          {kNotSaved, kOk},
          {Dialog(), Answer::Cancel()}});
+    CloseHandle(holder);
+    EXPECT_EQ(test::ReadBytes(base / "afile"), "x") << "nothing written";
 }
 
 // The manifest declares no execution level, so UAC file virtualization
