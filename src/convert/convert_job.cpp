@@ -72,12 +72,14 @@ bool WriteCommandTemp(SaveState& s) {
 
 bool ReadSettingsFile(SaveState& s) { return !s.ini.existed || s.oldIni.Load(s.ini.path.Text()); }
 
-// The file this save changes becomes its .bak. A different backup already
-// there, from an earlier run, is first kept under the next number, so no
-// run loses an earlier one; an equal one already is this backup.
-ConvertResult BackUp(SaveState& s, SavedFile& f) {
-    if (!f.existed) return ConvertResult::Converted;
+// The file this save changes becomes its .bak, and where there was no such
+// file there is no .bak either: the .bak always holds what the last change
+// replaced. A different backup already there, from an earlier run, is
+// first kept under the next number, so no run loses an earlier one; an
+// equal one already is this backup.
+ConvertResult BackUp(SaveState& s, SavedFile& f, bool changes) {
     const char* backup = f.backup.Text();
+    if (!changes || (!f.existed && !FileExists(backup))) return ConvertResult::Converted;
     if (!FileExists(backup)) {
         if (file_steps::CopyNew(f.path.Text(), backup) != FileStatus::Done) return ConvertResult::NotSaved;
         f.backupMade = true;
@@ -85,10 +87,11 @@ ConvertResult BackUp(SaveState& s, SavedFile& f) {
     }
     FileBytes current, previous;
     if (!previous.Load(backup)) return f.blocked;
-    if (!current.Load(f.path.Text())) return ConvertResult::NotSaved;
-    if (previous.Equals(current)) return ConvertResult::Converted;
+    if (f.existed && !current.Load(f.path.Text())) return ConvertResult::NotSaved;
+    if (f.existed && previous.Equals(current)) return ConvertResult::Converted;
     f.backupWasReadOnly = IsReadOnlyFile(backup);
     if (!file_steps::CopyToNextNumber(backup, s.folder, f.backupName, f.numbered)) return ConvertResult::NotSaved;
+    if (!f.existed) return file_steps::Remove(backup) ? ConvertResult::Converted : f.blocked;
     const FileStatus copied = file_steps::CopyOver(f.path.Text(), backup);
     if (copied != FileStatus::Done) return file_steps::IsHeld(copied) ? f.blocked : ConvertResult::NotSaved;
     SetReadOnlyFile(backup, false);  // a backup is for the user to copy back, not to guard
@@ -210,8 +213,8 @@ ConvertResult ConvertJob::SaveNewFiles() {
     if (!s.Build(installFolder, commands)) return ConvertResult::NotSaved;
 
     ConvertResult result = ConvertResult::NotSaved;
-    if (WriteCommandTemp(s) && ReadSettingsFile(s) && PrepareSettingsFile(s)) result = BackUp(s, s.ini);
-    if (result == ConvertResult::Converted) result = BackUp(s, s.cmd);
+    if (WriteCommandTemp(s) && ReadSettingsFile(s) && PrepareSettingsFile(s)) result = BackUp(s, s.ini, true);
+    if (result == ConvertResult::Converted) result = BackUp(s, s.cmd, s.cmd.existed || s.hasCommands);
     if (result == ConvertResult::Converted) {
         s.cmd.swap = SwapCommandFile(s);
         if (s.cmd.swap == Swap::Done) s.ini.swap = file_steps::SwapIn(s.ini.temp.Text(), s.ini.path.Text());

@@ -207,16 +207,18 @@ void Lay(const std::string& dir, const Folder& files) {
 Folder Converted(Folder folder, bool commands) {
     const Folder before = folder;
     for (const std::string name : {"vaxu.ini", "vaxu_cmd.txt"}) {
-        if (!before.count(name)) continue;
+        const bool existed = before.count(name);
+        if (!existed && name == "vaxu_cmd.txt" && !commands) continue;  // unchanged
         const std::string bak = name + ".bak";
-        if (before.count(bak) && Bytes(before.at(bak)) != Bytes(before.at(name))) {
+        if (before.count(bak) && (!existed || Bytes(before.at(bak)) != Bytes(before.at(name)))) {
             int highest = 0;
             for (const auto& f : before)
                 if (f.first.rfind(bak, 0) == 0 && f.first.size() > bak.size())
                     highest = std::max(highest, std::stoi(f.first.substr(bak.size())));
             folder[bak + std::to_string(highest + 1)] = Bytes(before.at(bak));
         }
-        folder[bak] = Bytes(before.at(name));
+        if (existed) folder[bak] = Bytes(before.at(name));
+        else folder.erase(bak);  // no .bak: there was no such file before this run
     }
     const auto attribute = [&](const char* name) { return ReadOnly(Entry(before, name)) ? kReadOnly : ""; };
     folder["vaxu.ini"] = (before.count("vaxu.ini") ? kMergedIni : kExampleIni) + attribute("vaxu.ini");
@@ -268,7 +270,7 @@ TEST_F(Conversion, AFailureAtAnyStepLosesNothing) {
         {},
         {{"vaxu.ini", kOldIni}, {"vaxu_cmd.txt", kOldCmd}, {"vaxu.ini.bak", kOlderIni},
          {"vaxu_cmd.txt.bak", kOlderBackup}, {"vaxu_cmd.txt.bak2", kOldest}},  // a gap in the numbers
-        {{"vaxu.ini", kOldIni}, {"vaxu.ini.tmp", kMine}, {"vaxu.ini.bak7", kMine}},
+        {{"vaxu.ini", kOldIni}, {"vaxu.ini.tmp", kMine}, {"vaxu.ini.bak7", kMine}, {"vaxu_cmd.txt.bak", kOldest}},
         {{"vaxu_cmd.txt", kOldCmd + ro}, {"vaxu_cmd.txt.bak", kOlderBackup + ro}, {"vaxu_cmd.txt.tmp", kMine}},
         {{"vaxu.ini", kOldIni + ro}, {"vaxu_cmd.txt", kOldCmd}, {"vaxu.ini.bak", kOldIni}},  // already backed up
     };
