@@ -16,8 +16,8 @@ struct SavedFile {
     StrBuf path, backup;
     StrBuf temp;      // the new content, in a file this run made
     StrBuf numbered;  // an earlier backup kept under its number by this run
-    bool existed = false, wasReadOnly = false;
-    bool backupMade = false, backupWasReadOnly = false;
+    bool existed = false, backupMade = false;
+    unsigned guarding = 0, backupGuarding = 0;  // read-only, hidden, system: as found
     Swap swap = Swap::Unchanged;
     ConvertResult blocked;  // what a backup that cannot be read or replaced gives
 
@@ -26,9 +26,12 @@ struct SavedFile {
         blocked = blockedResult;
         if (!path.Format("%s%s", folder.Text(), name) || !backup.Format("%s%s", folder.Text(), backupName))
             return false;
-        existed = FileExists(path.Text());
-        wasReadOnly = IsReadOnlyFile(path.Text());
-        return true;
+        // A file that cannot be told there or not (no right to look) is
+        // never taken for missing: that would replace it unread.
+        const FileStatus found = ProbeFile(path.Text());
+        existed = found == FileStatus::Done;
+        guarding = GuardingAttributes(path.Text());
+        return existed || found == FileStatus::Missing;
     }
 };
 
@@ -57,12 +60,19 @@ struct SaveState {
 namespace {
 ConvertJob* g_liveJob = nullptr;
 
-// The source, whose reads a test can make fail.
+// The source, whose reads a test can make fail; it keeps why a read failed.
 class SourceFile : public FileObj {
 public:
     int Read(void* buffer, int count) override {
-        return step_fault::ReadFails() ? -1 : FileObj::Read(buffer, count);
+        if (step_fault::ReadFails()) {
+            failed = step_fault::ReadFailure();
+            return -1;
+        }
+        const int got = FileObj::Read(buffer, count);
+        if (got < 0) failed = LastFileStatus();
+        return got;
     }
+    FileStatus failed = FileStatus::Refused;
 };
 
 bool WriteCommandTemp(SaveState& s) {
@@ -83,19 +93,19 @@ ConvertResult BackUp(SaveState& s, SavedFile& f, bool changes) {
     if (!FileExists(backup)) {
         if (file_steps::CopyNew(f.path.Text(), backup) != FileStatus::Done) return ConvertResult::NotSaved;
         f.backupMade = true;
-        return ConvertResult::Converted;
+        return file_steps::Flush(backup) ? ConvertResult::Converted : ConvertResult::NotSaved;
     }
     FileBytes current, previous;
     if (!previous.Load(backup)) return f.blocked;
     if (f.existed && !current.Load(f.path.Text())) return ConvertResult::NotSaved;
     if (f.existed && previous.Equals(current)) return ConvertResult::Converted;
-    f.backupWasReadOnly = IsReadOnlyFile(backup);
+    f.backupGuarding = GuardingAttributes(backup);
     if (!file_steps::CopyToNextNumber(backup, s.folder, f.backupName, f.numbered)) return ConvertResult::NotSaved;
     if (!f.existed) return file_steps::Remove(backup) ? ConvertResult::Converted : f.blocked;
     const FileStatus copied = file_steps::CopyOver(f.path.Text(), backup);
     if (copied != FileStatus::Done) return file_steps::IsHeld(copied) ? f.blocked : ConvertResult::NotSaved;
-    SetReadOnlyFile(backup, false);  // a backup is for the user to copy back, not to guard
-    return ConvertResult::Converted;
+    SetGuardingAttributes(backup, 0);  // a backup is for the user to find and copy back
+    return file_steps::Flush(backup) ? ConvertResult::Converted : ConvertResult::NotSaved;
 }
 
 // Without commands there is no new command file: the old one is removed.
@@ -114,7 +124,7 @@ bool PutBack(const SavedFile& f) {
     if (!file_steps::SameBytes(path, f.backup.Text()) &&
         file_steps::CopyOver(f.backup.Text(), path) != FileStatus::Done)
         return false;
-    if (f.wasReadOnly) SetReadOnlyFile(path, true);
+    if (f.guarding) SetGuardingAttributes(path, f.guarding);
     return true;
 }
 
@@ -127,7 +137,7 @@ void UndoBackUp(const SavedFile& f) {
     if (!file_steps::SameBytes(backup, f.numbered.Text()) &&
         file_steps::CopyOver(f.numbered.Text(), backup) != FileStatus::Done)
         return;  // the earlier backup stays in its numbered copy
-    SetReadOnlyFile(backup, f.backupWasReadOnly);
+    SetGuardingAttributes(backup, f.backupGuarding);
     file_steps::Remove(f.numbered.Text());
 }
 
@@ -221,37 +231,39 @@ ConvertResult ConvertJob::SaveNewFiles() {
         if (s.ini.swap != Swap::Done) result = ConvertResult::NotSaved;
     }
     if (result != ConvertResult::Converted) result = Undo(s, result);
-    file_steps::RemoveTemp(s.cmd.temp);
-    file_steps::RemoveTemp(s.ini.temp);
+    file_steps::RemoveOwn(s.cmd.temp);
+    file_steps::RemoveOwn(s.ini.temp);
     return result;
 }
 
-ConvertResult ConvertJob::RunConversion() {
-    commands.Clear();
-    settings_.Reset();
-
-    ConvertResult result = ConvertResult::NotSaved;
-    SourceFile source;
-    // Read as other programs leave it readable; an exclusive hold is waited
-    // for, and then told as such, never as "not a settings file".
-    const FileStatus opened = file_steps::RepeatWhile(file_steps::IsBusy, [&] {
-        return source.OpenShared(sourcePath.Text()) ? FileStatus::Done : LastFileStatus();
+// Reads the source whole, as other programs leave it readable. A hold (an
+// exclusive open, a locked range) is waited for, each try reading afresh,
+// and then told as such, never as "not a settings file". Converted here
+// means read and fit to convert.
+ConvertResult ConvertJob::ReadSource() {
+    bool opened = false;
+    LegacyRead read = LegacyRead::ReadFailed;
+    const FileStatus status = file_steps::RepeatWhile(file_steps::IsBusy, [&] {
+        commands.Clear();
+        settings_.Reset();
+        SourceFile source;
+        opened = source.OpenShared(sourcePath.Text());
+        if (!opened) return LastFileStatus();
+        read = ReadLegacySettings(source, settings_, commands);
+        return read == LegacyRead::ReadFailed ? source.failed : FileStatus::Done;
     });
-    if (opened != FileStatus::Done) {
-        result = opened == FileStatus::Busy ? ConvertResult::SourceHeld : ConvertResult::NotSettingsFile;
-    } else {
-        const LegacyRead read = ReadLegacySettings(source, settings_, commands);
-        if (read == LegacyRead::ReadFailed) {
-            result = ConvertResult::SourceUnreadable;  // what was read is incomplete: nothing is written
-        } else if (read == LegacyRead::Complete) {
-            if (settings_.hotKeyCode == 0 && settings_.hotKeyModifiers == 0) {
-                result = ConvertResult::NotSettingsFile;  // the commands read stay until the next run
-            } else {
-                result = SaveNewFiles();
-            }
-        }
-    }
-    source.Close();
+    if (status == FileStatus::Busy) return ConvertResult::SourceHeld;
+    if (!opened) return ConvertResult::NotSettingsFile;
+    if (read == LegacyRead::ReadFailed) return ConvertResult::SourceUnreadable;  // incomplete: nothing is written
+    if (read == LegacyRead::OutOfMemory) return ConvertResult::NotSaved;
+    if (settings_.hotKeyCode == 0 && settings_.hotKeyModifiers == 0)
+        return ConvertResult::NotSettingsFile;  // the commands read stay until the next run
+    return ConvertResult::Converted;
+}
+
+ConvertResult ConvertJob::RunConversion() {
+    ConvertResult result = ReadSource();
+    if (result == ConvertResult::Converted) result = SaveNewFiles();
     if (result != ConvertResult::Converted) sourcePath.Wipe();
     return result;
 }

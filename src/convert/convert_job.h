@@ -65,6 +65,7 @@ public:
 private:
     bool WriteSettingsFile(const char* iniPath);
     bool PrepareSettingsFile(SaveState& save);
+    ConvertResult ReadSource();
     ConvertResult SaveNewFiles();
     ConvertResult Undo(SaveState& save, ConvertResult failure);
 

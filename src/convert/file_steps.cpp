@@ -9,7 +9,6 @@ namespace {
 constexpr std::size_t kReadBlock = 4096;
 constexpr int kWriteBlock = 1 << 16;
 constexpr int kMostTempNames = 1000;
-constexpr long kHighestNumber = 999999999;  // nine digits: the format's int never overflows
 
 FileStatus StatusOf(bool done) { return done ? FileStatus::Done : LastFileStatus(); }
 
@@ -29,11 +28,27 @@ bool CreateAtFreeName(const StrBuf& folder, const char* name, FileObj& file, Str
     return false;
 }
 
-// The highest n among the names prefix + n that a search lists.
+// The highest number among the names prefix + digits that a search
+// lists, as a digit string, so that no number is too high.
 struct Numbering {
+    static constexpr int kMostDigits = 240;  // longer names do not fit a path anyway
     const char* prefix;
-    long highest = 0;
-    bool tooHigh = false;
+    char highest[kMostDigits + 2] = "0";
+    std::size_t length = 1;
+    bool tooLong = false;
+
+    // Makes highest one higher; it may gain a digit.
+    void Increment() {
+        std::size_t i = length;
+        while (i > 0 && highest[i - 1] == '9') highest[--i] = '0';
+        if (i > 0) {
+            ++highest[i - 1];
+            return;
+        }
+        std::memmove(highest + 1, highest, length + 1);
+        highest[0] = '1';
+        ++length;
+    }
 };
 
 bool SameAsciiLetters(const char* a, const char* b, std::size_t n) {
@@ -48,18 +63,21 @@ bool SameAsciiLetters(const char* a, const char* b, std::size_t n) {
 
 void NoteNumber(const char* name, void* context) {
     Numbering& numbering = *static_cast<Numbering*>(context);
-    const std::size_t length = std::strlen(numbering.prefix);
-    if (std::strlen(name) <= length || !SameAsciiLetters(name, numbering.prefix, length)) return;
-    long n = 0;
-    for (const char* digit = name + length; *digit; ++digit) {
-        if (*digit < '0' || *digit > '9') return;  // another name: not one of ours
-        if (n > kHighestNumber / 10) {
-            numbering.tooHigh = true;
-            return;
-        }
-        n = n * 10 + (*digit - '0');
+    const std::size_t prefix = std::strlen(numbering.prefix);
+    if (std::strlen(name) <= prefix || !SameAsciiLetters(name, numbering.prefix, prefix)) return;
+    const char* digits = name + prefix;
+    for (const char* d = digits; *d; ++d) {
+        if (*d < '0' || *d > '9') return;  // another name: not a numbered copy
     }
-    if (n > numbering.highest) numbering.highest = n;
+    while (digits[0] == '0' && digits[1]) ++digits;
+    const std::size_t length = std::strlen(digits);
+    if (length > Numbering::kMostDigits) {
+        numbering.tooLong = true;
+    } else if (length > numbering.length ||
+               (length == numbering.length && std::memcmp(digits, numbering.highest, length) > 0)) {
+        std::memcpy(numbering.highest, digits, length + 1);
+        numbering.length = length;
+    }
 }
 }  // namespace
 
@@ -126,8 +144,9 @@ bool Remove(const char* path) {
     return removed == FileStatus::Done || removed == FileStatus::Missing;
 }
 
-void RemoveTemp(const StrBuf& path) {
-    if (!path.IsEmpty()) RepeatWhile(IsHeld, [&] { return DeleteFileAt(path.Text()); });
+void RemoveOwn(const StrBuf& path) {
+    if (path.IsEmpty()) return;
+    OnWritable(path.Text(), [&] { return RepeatWhile(IsHeld, [&] { return DeleteFileAt(path.Text()); }); });
 }
 
 FileStatus CopyOver(const char* from, const char* to) {
@@ -137,9 +156,10 @@ FileStatus CopyOver(const char* from, const char* to) {
 FileStatus CopyNew(const char* from, const char* to) {
     const FileStatus copied = Retrying([&] { return CopyFileNew(from, to); }, to);
     if (copied == FileStatus::Done) {
-        SetReadOnlyFile(to, false);
+        SetGuardingAttributes(to, 0);
     } else if (copied != FileStatus::Exists) {
-        DeleteFileAt(to);  // the name was free: what is there is a copy that stopped part-way
+        StrBuf partial;  // the name was free: what is there is a copy that stopped part-way
+        if (partial.Assign(to)) RemoveOwn(partial);
     }
     return copied;
 }
@@ -149,12 +169,14 @@ bool CopyToNextNumber(const char* from, const StrBuf& folder, const char* name, 
     numbering.prefix = name;
     StrBuf pattern;
     if (!pattern.Format("%s%s*", folder.Text(), name) || !ForEachName(pattern.Text(), NoteNumber, &numbering) ||
-        numbering.tooHigh || numbering.highest >= kHighestNumber)
+        numbering.tooLong)
         return false;
-    const int next = static_cast<int>(numbering.highest + 1);
-    if (copy.Format("%s%s%d", folder.Text(), name, next) && !FileExists(copy.Text()) &&
-        CopyNew(from, copy.Text()) == FileStatus::Done)
-        return true;
+    numbering.Increment();
+    if (copy.Format("%s%s%s", folder.Text(), name, numbering.highest) && !FileExists(copy.Text()) &&
+        CopyNew(from, copy.Text()) == FileStatus::Done) {
+        if (Flush(copy.Text())) return true;
+        RemoveOwn(copy);
+    }
     copy.Wipe();
     return false;
 }
@@ -169,6 +191,6 @@ Swap SwapIn(const char* temp, const char* target) {
     });
     if (moved == FileStatus::Done) return Swap::Done;
     if (moved == FileStatus::Missing) return Swap::Unchanged;
-    return CopyOver(temp, target) == FileStatus::Done ? Swap::Done : Swap::Damaged;
+    return CopyOver(temp, target) == FileStatus::Done && Flush(target) ? Swap::Done : Swap::Damaged;
 }
 }  // namespace file_steps

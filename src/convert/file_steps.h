@@ -47,15 +47,16 @@ FileStatus Retrying(Op op, const char* copyTarget = nullptr, bool (*held)(FileSt
     return RepeatWhile(held, [&] { return Try(op, copyTarget); });
 }
 
-// Runs op on target with its read-only attribute cleared, as Windows will
-// not replace or delete a read-only file, and sets it again on whatever
-// file then has that name: a replacement keeps the attribute.
+// Runs op on target with its read-only (and hidden and system) attributes
+// cleared, as Windows will not replace, copy over or delete such a file,
+// and sets them again on whatever file then has that name: a replacement
+// keeps them.
 template <typename Op>
 FileStatus OnWritable(const char* target, Op op) {
-    const bool readOnly = IsReadOnlyFile(target);
-    if (readOnly && !SetReadOnlyFile(target, false)) return LastFileStatus();
+    const unsigned guarding = GuardingAttributes(target);
+    if (guarding && !SetGuardingAttributes(target, 0)) return LastFileStatus();
     const FileStatus status = op();
-    if (readOnly && FileExists(target)) SetReadOnlyFile(target, true);
+    if (guarding && FileExists(target)) SetGuardingAttributes(target, guarding);
     return status;
 }
 
@@ -97,16 +98,17 @@ bool WriteTempFile(const StrBuf& folder, const char* name, const char* data, std
 bool Flush(const char* path);
 // Removes a file of this run; true when it is gone.
 bool Remove(const char* path);
-// Removes this run's temporary file. No test fails it, so a test's check
-// of every file in the folder stays exact.
-void RemoveTemp(const StrBuf& path);
+// Removes a file this run made, unless the name is empty. No test fails
+// it, so a test's check of every file in the folder stays exact.
+void RemoveOwn(const StrBuf& path);
 FileStatus CopyOver(const char* from, const char* to);
 // Copies from to a new file, never over an existing one; the copy is
-// left writable. A copy that stopped part-way is removed.
+// left writable and visible. A copy that stopped part-way is removed.
 FileStatus CopyNew(const char* from, const char* to);
 // Copies from to folder + name + n, where n is one above the highest
-// number in use for that name (gaps stay gaps), so the newest numbered
-// copy always has the highest number.
+// number in use for that name (gaps stay gaps, and numbers have no upper
+// limit), so the newest numbered copy always has the highest number. The
+// copy is flushed to the disk.
 bool CopyToNextNumber(const char* from, const StrBuf& folder, const char* name, StrBuf& copy);
 
 enum class Swap {
@@ -117,7 +119,7 @@ enum class Swap {
 
 // Puts the complete file temp in place of target by a rename. Where the
 // rename is refused (as UAC file virtualization may refuse it), temp is
-// copied over target instead; the caller has kept target's old bytes in
-// a backup, as a copy can stop half-way.
+// copied over target instead, and flushed; the caller has kept target's
+// old bytes in a backup, as a copy can stop half-way.
 Swap SwapIn(const char* temp, const char* target);
 }  // namespace file_steps

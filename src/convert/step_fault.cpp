@@ -7,6 +7,7 @@ long g_thenAt = 0;
 FileStatus g_kind = FileStatus::Refused;
 long g_reads = 0;
 long g_readFailAt = 0;
+FileStatus g_readKind = FileStatus::Refused;
 int g_injected = 0;
 FileStatus g_renameStatus = FileStatus::Done;
 int g_forcedRenames = 0;
@@ -47,11 +48,13 @@ void CutShort(const char* target) {
     file.Open(target, true, true);
 }
 
-void ArmRead(long failAt) {
+void ArmRead(long failAt, FileStatus kind) {
     g_reads = 0;
     g_readFailAt = failAt;
+    g_readKind = kind;
 }
 bool ReadFails() { return g_readFailAt > 0 && ++g_reads == g_readFailAt && Inject(); }
+FileStatus ReadFailure() { return g_readKind; }
 
 void ForceRenames(FileStatus status, int times) {
     g_renameStatus = status;

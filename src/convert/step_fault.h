@@ -24,9 +24,11 @@ bool TryFails(FileStatus& status);
 void CutShort(const char* target);
 
 // Counts the openings and the reads of the files read whole (the source,
-// then vaxu.ini); the one numbered failAt (1-based) fails.
-void ArmRead(long failAt);
+// then vaxu.ini); the one numbered failAt (1-based) fails, with kind as
+// the reason where the reader asks for it.
+void ArmRead(long failAt, FileStatus kind = FileStatus::Refused);
 bool ReadFails();
+FileStatus ReadFailure();
 
 // The next times renames (every one when times < 0) end with status
 // without touching the files, as a busy or virtualized folder makes them.

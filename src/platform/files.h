@@ -66,10 +66,15 @@ FileStatus DeleteFileAt(const char* path);
 FileStatus ReplaceFileWith(const char* from, const char* to);
 // Writes what the system holds of the file's data through to the disk.
 FileStatus FlushFileAt(const char* path);
-// The read-only attribute, which Windows makes refuse replacing, copying
-// over and deleting the file.
-bool IsReadOnlyFile(const char* path);
-bool SetReadOnlyFile(const char* path, bool readOnly);
+// Whether something is at path: Done, Missing, or why it could not be told.
+FileStatus ProbeFile(const char* path);
+// The attributes for which Windows refuses to replace or delete a file
+// (read-only) or to copy over it (read-only, hidden, system), with the
+// values Windows gives them; 0 when there are none or no file.
+constexpr unsigned kReadOnlyAttribute = 1, kHiddenAttribute = 2, kSystemAttribute = 4;
+unsigned GuardingAttributes(const char* path);
+// Sets exactly these of the guarding attributes, keeping the others.
+bool SetGuardingAttributes(const char* path, unsigned attributes);
 // Calls each with the name (no folder) of every entry that the find-first
 // search for pattern finds. False when the search failed other than by
 // finding nothing.

@@ -166,8 +166,8 @@ namespace {
 const char kOlderIni[] = "[VAXU]\r\nHistory=9\r\n";
 const char kOldest[] = "[Oldest]\r\nPATH=C:\\oldest.exe\r\n";
 const char kMine[] = "the user's own";
-using Folder = std::map<std::string, std::string>;  // name: bytes, and " (read-only)"
-const std::string kReadOnly = " (read-only)";
+using Folder = std::map<std::string, std::string>;  // name: bytes, and kReadOnly where it is
+const std::string kReadOnly = " [read-only]";
 
 // Every file in the folder, with its bytes and its read-only attribute.
 Folder Snapshot(const std::string& dir) {
@@ -175,7 +175,10 @@ Folder Snapshot(const std::string& dir) {
     ForEachName((dir + "*").c_str(), [](const char* name, void* context) {
         if (std::string(name) != "." && std::string(name) != "..") (*static_cast<Folder*>(context))[name];
     }, &files);
-    for (auto& f : files) f.second = test::ReadBytes(dir + f.first) + (IsReadOnlyFile((dir + f.first).c_str()) ? kReadOnly : "");
+    for (auto& f : files) {
+        const unsigned attributes = GuardingAttributes((dir + f.first).c_str());
+        f.second = test::ReadBytes(dir + f.first) + (attributes == kReadOnlyAttribute ? kReadOnly : attributes ? "?" : "");
+    }
     return files;
 }
 
@@ -191,12 +194,12 @@ std::string Entry(const Folder& folder, const std::string& name) {
 
 void Lay(const std::string& dir, const Folder& files) {
     for (const auto& f : Snapshot(dir)) {
-        SetReadOnlyFile((dir + f.first).c_str(), false);
+        SetGuardingAttributes((dir + f.first).c_str(), 0);
         std::remove((dir + f.first).c_str());
     }
     for (const auto& f : files) {
         test::WriteBytes(dir + f.first, Bytes(f.second));
-        if (ReadOnly(f.second)) SetReadOnlyFile((dir + f.first).c_str(), true);
+        if (ReadOnly(f.second)) SetGuardingAttributes((dir + f.first).c_str(), kReadOnlyAttribute);
     }
 }
 
@@ -315,7 +318,8 @@ TEST_F(Conversion, AFailureAtAnyStepLosesNothing) {
 }
 
 // A new file taken away before its rename, or a source or a vaxu.ini that
-// cannot be read to its end, changes nothing.
+// cannot be read to its end, changes nothing. A source whose read meets a
+// lock for a moment is read again from its start.
 TEST_F(Conversion, MissingFilesAndReadErrorsChangeNothing) {
     PutOldFiles();
     step_fault::ForceRenames(FileStatus::Missing, 1);  // the new file was taken away before its rename
@@ -339,6 +343,11 @@ TEST_F(Conversion, MissingFilesAndReadErrorsChangeNothing) {
         step_fault::Disarm();
         EXPECT_TRUE(Ini() == big && Cmd() == kOldCmd) << failing;
     }
+    Prepare(hundred);
+    step_fault::ArmRead(2, FileStatus::Busy);  // a locked range, let go: read again from the start
+    EXPECT_EQ(job.RunConversion(), ConvertResult::Converted);
+    step_fault::Disarm();
+    EXPECT_EQ(job.commands.Count(), 100);
 }
 
 // Every allocation of a realistic conversion made to fail in turn: the run

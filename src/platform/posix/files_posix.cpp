@@ -19,7 +19,7 @@ FileStatus StatusOf(bool done) { return done ? FileStatus::Done : LastFileStatus
 // Windows refuses to replace, copy over or delete a read-only file; so
 // does this stand-in, even for root, so that the core meets it here too.
 bool RefusedAsReadOnly(const char* target) {
-    if (!IsReadOnlyFile(target)) return false;
+    if (!(GuardingAttributes(target) & kReadOnlyAttribute)) return false;
     errno = EACCES;
     return true;
 }
@@ -39,7 +39,7 @@ FileStatus CopyInto(const char* from, const char* to, bool create) {
     while (written && (got = source.Read(block, sizeof block)) > 0) written = ::write(target, block, got) == got;
     const FileStatus status = StatusOf(written && got == 0);
     ::close(target);
-    if (status == FileStatus::Done && IsReadOnlyFile(from)) SetReadOnlyFile(to, true);
+    if (status == FileStatus::Done) SetGuardingAttributes(to, GuardingAttributes(from));
     return status;
 }
 }  // namespace
@@ -138,16 +138,23 @@ FileStatus FlushFileAt(const char* path) {
     return status;
 }
 
-// Read-only as Windows shows a file that its owner may not write.
-bool IsReadOnlyFile(const char* path) {
+FileStatus ProbeFile(const char* path) {
     struct stat st;
-    return ::stat(path, &st) == 0 && !S_ISDIR(st.st_mode) && !(st.st_mode & S_IWUSR);
+    return StatusOf(::stat(path, &st) == 0);
 }
 
-bool SetReadOnlyFile(const char* path, bool readOnly) {
+// Read-only as Windows shows a file that its owner may not write; the
+// other guarding attributes have no counterpart here.
+unsigned GuardingAttributes(const char* path) {
+    struct stat st;
+    return ::stat(path, &st) == 0 && !S_ISDIR(st.st_mode) && !(st.st_mode & S_IWUSR) ? kReadOnlyAttribute : 0;
+}
+
+bool SetGuardingAttributes(const char* path, unsigned attributes) {
     struct stat st;
     if (::stat(path, &st) != 0) return false;
-    const mode_t mode = readOnly ? st.st_mode & ~(S_IWUSR | S_IWGRP | S_IWOTH) : st.st_mode | S_IWUSR;
+    const mode_t writable = S_IWUSR | S_IWGRP | S_IWOTH;
+    const mode_t mode = attributes & kReadOnlyAttribute ? st.st_mode & ~writable : st.st_mode | S_IWUSR;
     return ::chmod(path, mode & 07777) == 0;
 }
 

@@ -109,17 +109,26 @@ FileStatus FlushFileAt(const char* path) {
     return status;
 }
 
-bool IsReadOnlyFile(const char* path) {
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+FileStatus ProbeFile(const char* path) {
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES ? FileStatus::Done : LastFileStatus();
 }
 
-bool SetReadOnlyFile(const char* path, bool readOnly) {
+namespace {
+constexpr DWORD kGuarding = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+static_assert(kGuarding == (kReadOnlyAttribute | kHiddenAttribute | kSystemAttribute), "Windows' values");
+}  // namespace
+
+unsigned GuardingAttributes(const char* path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes == INVALID_FILE_ATTRIBUTES ? 0 : attributes & kGuarding;
+}
+
+bool SetGuardingAttributes(const char* path, unsigned guarding) {
     const DWORD attributes = GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) return false;
-    DWORD wanted = readOnly ? attributes | FILE_ATTRIBUTE_READONLY : attributes & ~FILE_ATTRIBUTE_READONLY;
-    if (wanted == 0) wanted = FILE_ATTRIBUTE_NORMAL;
-    return wanted == attributes || SetFileAttributesA(path, wanted);
+    DWORD wanted = (attributes & ~kGuarding) | (guarding & kGuarding);
+    if (wanted == attributes) return true;
+    return SetFileAttributesA(path, wanted ? wanted : FILE_ATTRIBUTE_NORMAL);
 }
 
 bool ForEachName(const char* pattern, void (*each)(const char* name, void* context), void* context) {
