@@ -78,24 +78,6 @@ void RemoveOldUserShortcuts() {
     shellPath.Release();
 }
 
-// The box after a save that failed twice: how to restore each file that
-// could not be put back.
-void ShowNotRestored(const ConvertJob& job) {
-    StrBuf text;
-    const struct {
-        Restore restore;
-        const char* line;
-    } lines[] = {
-        {job.restoreSettings, job.restoreSettings == Restore::Remove ? messages::kRemoveSettings : messages::kRestoreSettings},
-        {job.restoreCommands, job.restoreCommands == Restore::Remove ? messages::kRemoveCommands : messages::kRestoreCommands},
-    };
-    bool composed = text.Assign(messages::kNotRestored);
-    for (const auto& l : lines) {
-        if (l.restore != Restore::Nothing) composed = composed && text.Append("\n") && text.Append(l.line);
-    }
-    messages::ShowWarning(composed ? text.Text() : messages::kNotRestored, MB_OK);
-}
-
 const char* FailureMessage(ConvertResult result) {
     switch (result) {
     case ConvertResult::NotSaved:
@@ -131,7 +113,9 @@ void ConversionLoop(HINSTANCE instance, StrBuf& legacyCandidate, const StrBuf& i
         }
         if (result == ConvertResult::LauncherLeftRunning) break;
         if (result == ConvertResult::NotRestored) {
-            ShowNotRestored(job);
+            StrBuf text;
+            const bool composed = NotRestoredText(job.restoreSettings, job.restoreCommands, text);
+            messages::ShowWarning(composed ? text.Text() : messages::kNotRestored, MB_OK);
             break;
         }
         messages::ShowWarning(FailureMessage(result), MB_OK);
@@ -140,6 +124,22 @@ void ConversionLoop(HINSTANCE instance, StrBuf& legacyCandidate, const StrBuf& i
     job.Teardown();
 }
 }  // namespace
+
+bool NotRestoredText(Restore settings, Restore commands, StrBuf& text) {
+    const struct {
+        Restore restore;
+        const char *fromBackup, *remove;
+    } files[] = {
+        {settings, messages::kRestoreSettings, messages::kRemoveSettings},
+        {commands, messages::kRestoreCommands, messages::kRemoveCommands},
+    };
+    bool composed = text.Assign(messages::kNotRestored);
+    for (const auto& f : files) {
+        if (f.restore == Restore::Nothing) continue;
+        composed = composed && text.Append("\n") && text.Append(f.restore == Restore::Remove ? f.remove : f.fromBackup);
+    }
+    return composed;
+}
 
 bool ConvertJob::SelectSource(void* instance, const StrBuf& candidate, const StrBuf& installFolderPath) {
     sourcePath.Assign(candidate);

@@ -1,0 +1,66 @@
+// The flow's parts that no end-to-end run reaches: the wait for a launcher
+// whose process could not be opened, and the box after a save that failed
+// twice.
+#include "app/flow.h"
+#include "app/launcher.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+namespace {
+// A window of a thread of its own, destroyed after ms milliseconds.
+class ShortLivedWindow {
+public:
+    explicit ShortLivedWindow(DWORD ms) {
+        HANDLE made = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        thread_ = std::thread([this, ms, made] {
+            window_ = CreateWindowA("STATIC", "launcher", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+            SetEvent(made);
+            Sleep(ms);
+            DestroyWindow(window_);
+        });
+        WaitForSingleObject(made, INFINITE);
+        CloseHandle(made);
+    }
+    ~ShortLivedWindow() { thread_.join(); }
+    HWND Window() const { return window_; }
+
+private:
+    HWND window_ = nullptr;
+    std::thread thread_;
+};
+}  // namespace
+
+// Without its process, the launcher's window is watched up to the limit.
+TEST(Launcher, WithoutItsProcessTheWindowIsWaitedForUpToTheLimit) {
+    {
+        ShortLivedWindow launcher(3000);
+        ASSERT_TRUE(IsWindow(launcher.Window()));
+        EXPECT_FALSE(LauncherEnded(launcher.Window(), nullptr, 500)) << "given up before it closed";
+    }
+    ShortLivedWindow launcher(200);
+    EXPECT_TRUE(LauncherEnded(launcher.Window(), nullptr, 10000));
+}
+
+TEST(NotRestoredBox, NamesEachFileToPutBackAndHow) {
+    const char kHeading[] =
+        "変換した設定を保存できず,元に戻せなかったファイルがあります.\n"
+        "ヴァクスを起動する前に,保存先フォルダで次のとおり戻してください.\n";
+    const struct {
+        Restore settings, commands;
+        std::string lines;
+    } cases[] = {
+        {Restore::FromBackup, Restore::Nothing, "・vaxu.ini.bak をコピーして,vaxu.ini と置き換えてください."},
+        {Restore::Nothing, Restore::Remove, "・vaxu_cmd.txt を削除してください (変換前はありませんでした)."},
+        {Restore::Remove, Restore::FromBackup,
+         "・vaxu.ini を削除してください (変換前はありませんでした).\n"
+         "・vaxu_cmd.txt.bak をコピーして,vaxu_cmd.txt と置き換えてください."},
+    };
+    for (const auto& c : cases) {
+        StrBuf text;
+        ASSERT_TRUE(NotRestoredText(c.settings, c.commands, text));
+        EXPECT_EQ(text.Text(), kHeading + c.lines);
+    }
+}
