@@ -4,11 +4,12 @@
 # With a display (and not under CI) the converter opens on it for you to
 # use. Without one it runs under Xvfb, answered automatically: every
 # message is printed, then the new vaxu.ini and vaxu_cmd.txt, and a
-# picture of each window is saved in build/demo/shots.
+# picture of each window is saved in build/demo/shots (the README's
+# pictures are asked-01-dialog, asked-02-dialog-typed and detected-01-message).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
 source scripts/lib.sh
+install_deps "$@"
 
 echo "== building the converter (mingw-w64, 32-bit: the program users get)"
 cmake --preset win32 >/dev/null
@@ -33,7 +34,7 @@ trap 'stop_wine "$WINEPREFIX"; $interactive || stop_xvfb' EXIT
 
 echo "== preparing a sample launcher installation in $WINEPREFIX"
 "$wine" wineboot -i >/dev/null 2>&1
-substitute_fonts "$wine"
+japanese_fonts "$wine"
 if ! $interactive; then
   "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
   "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f >/dev/null 2>&1

@@ -4,8 +4,8 @@
 # get, under WoW64) with a private Xvfb display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
 source scripts/lib.sh
+install_deps "$@"
 
 jobs=$(nproc)
 # Here, unlike in a build of one's own, a compiler warning fails the build.

@@ -6,26 +6,34 @@
 //
 // First run: the detected path.txt is converted. Second run, with the
 // detected file renamed away by the caller: the dialog asks, and is
-// given the file named on the command line.
+// given the file named on the command line; it is pictured empty and
+// again with that path typed in.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 
+#include "app/resource.h"
 #include "e2e/converter_driver.h"
 #include "window_picture.h"
 
 namespace {
 int g_picture = 0;
 
-void Report(const std::string& folder, HWND window, const e2e::Shown& shown) {
+void Picture(const std::string& folder, HWND window, const char* what) {
     RedrawWindow(window, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     Sleep(500);  // let it paint
-    char name[32];
-    std::snprintf(name, sizeof name, "%02d-%s.bmp", ++g_picture, shown.isDialog ? "dialog" : "message");
+    char name[40];
+    std::snprintf(name, sizeof name, "%02d-%s.bmp", ++g_picture, what);
     SaveWindowBitmap(window, folder + name);
+}
 
+// typed: the path the dialog is given, pictured in its edit box as well.
+void Report(const std::string& folder, const std::string& typed, HWND window, const e2e::Shown& shown) {
+    Picture(folder, window, shown.isDialog ? "dialog" : "message");
     if (shown.isDialog) {
+        SetDlgItemTextA(window, IDC_SOURCE_PATH, typed.c_str());
+        Picture(folder, window, "dialog-typed");
         std::printf("[dialog] %s\n", shown.title.c_str());
     } else {
         std::printf("[message] %s\n%s\n\n", shown.title.c_str(), shown.text.c_str());
@@ -41,7 +49,7 @@ int main(int argc, char** argv) {
     }
     const std::string pictures = argv[1];
     const std::string mode = argc > 3 ? argv[3] : "detected";
-    auto hook = [&](HWND w, const e2e::Shown& s) { Report(pictures, w, s); };
+    auto hook = [&](HWND w, const e2e::Shown& s) { Report(pictures, argv[2], w, s); };
     char cwd[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, cwd);
     e2e::Outcome o;

@@ -9,8 +9,8 @@ constexpr char kNotInstalled[] =
 constexpr char kNoFolder[] = "ヴァクスファイルの保存先フォルダパスが取得できませんでした.";
 constexpr char kLauncherRunning[] = "ヴァクスが起動しています.\nヴァクスを終了してファイル変換処理を続けますか？";
 constexpr char kLauncherStillRunning[] =
-    "ヴァクスがまだ終了していません.\nヴァクスを終了してから「はい」を押すと,ファイル変換処理を続けます.\n"
-    "「いいえ」を押すと,何も変換せずにこのプログラムを終了します.";
+    "ヴァクスがまだ終了していません.\nヴァクスを終了してから「はい」を押すと,\nファイル変換処理を続けます.\n"
+    "「いいえ」を押すと,変換せずにこのプログラムを終了します.";
 constexpr char kFound[] = "ヴァクスVersion0.53以前の設定ファイルが見つかりました.\n変換を開始します.";
 constexpr char kCompleted[] = "変換が完了しました.";
 constexpr char kNotSettingsFile[] =

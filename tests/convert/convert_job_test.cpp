@@ -73,11 +73,11 @@ TEST_F(Conversion, WritesBothFilesAndBacksUpTheOldCommandFile) {
     EXPECT_STREQ(job.sourcePath.Text(), source.c_str());
 
     PutOldFiles();
-    ASSERT_EQ(Convert("#HotKey 4 112\n#HistoryMaxNum 30\n#ToolTip 2\n#ImeCtrl 2\n#SavePosition 1\n#TabNum 5\n"
+    ASSERT_EQ(Convert("#HotKey 4 112\n#HistoryMaxNum 30\n#ToolTip 2\n#ImeCtrl 2\n#SavePosition 3\n#TabNum 5\n"
                       "Tool C:\\a.exe [CD:C:\\w] [Comment:first]\nOther C:\\o.exe [CD:]\nTool C:\\b.exe\n"),
               ConvertResult::Converted);
     EXPECT_EQ(Ini(), "[Other]\r\nx=1\r\n[VAXU]\r\nTheme=dark\r\nHistory=30\r\nToolTip=2\r\nImeCtrl=2\r\nWndWidth=0\r\n"
-                     "WndHeight=0\r\nSavePosition=1\r\n[HotKey]\r\nALT=0\r\nShift=1\r\nCtrl=0\r\nKey=112\r\n");
+                     "WndHeight=0\r\nSavePosition=3\r\n[HotKey]\r\nALT=0\r\nShift=1\r\nCtrl=0\r\nKey=112\r\n");
     EXPECT_EQ(Cmd(), "[Tool]\r\nPATH=C:\\b.exe\r\n[Other]\r\nPATH=C:\\o.exe \r\nFOLDER=\r\n");
     EXPECT_EQ(Bak(), kOldCmd);
     EXPECT_EQ(job.commands.Count(), 3);
@@ -214,10 +214,11 @@ Folder Converted(Folder folder, bool commands) {
         if (!existed && name == "vaxu_cmd.txt" && !commands) continue;  // unchanged
         const std::string bak = name + ".bak";
         if (before.count(bak) && (!existed || Bytes(before.at(bak)) != Bytes(before.at(name)))) {
-            int highest = 0;
+            unsigned long long highest = 0;
             for (const auto& f : before)
-                if (f.first.rfind(bak, 0) == 0 && f.first.size() > bak.size())
-                    highest = std::max(highest, std::stoi(f.first.substr(bak.size())));
+                if (f.first.rfind(bak, 0) == 0 && f.first.size() > bak.size() &&
+                    f.first.find_first_not_of("0123456789", bak.size()) == std::string::npos)
+                    highest = std::max(highest, std::stoull(f.first.substr(bak.size())));
             folder[bak + std::to_string(highest + 1)] = Bytes(before.at(bak));
         }
         if (existed) folder[bak] = Bytes(before.at(name));
@@ -272,7 +273,9 @@ TEST_F(Conversion, AFailureAtAnyStepLosesNothing) {
     const Folder starts[] = {
         {},
         {{"vaxu.ini", kOldIni}, {"vaxu_cmd.txt", kOldCmd}, {"vaxu.ini.bak", kOlderIni},
-         {"vaxu_cmd.txt.bak", kOlderBackup}, {"vaxu_cmd.txt.bak2", kOldest}},  // a gap in the numbers
+         {"vaxu.ini.bak999999999999", kOldest},  // numbers have no upper limit
+         {"vaxu_cmd.txt.bak", kOlderBackup}, {"vaxu_cmd.txt.bak02", kOldest},  // a gap in the numbers
+         {"vaxu_cmd.txt.bak9x", kMine}},
         {{"vaxu.ini", kOldIni}, {"vaxu.ini.tmp", kMine}, {"vaxu.ini.bak7", kMine}, {"vaxu_cmd.txt.bak", kOldest}},
         {{"vaxu_cmd.txt", kOldCmd + ro}, {"vaxu_cmd.txt.bak", kOlderBackup + ro}, {"vaxu_cmd.txt.tmp", kMine}},
         {{"vaxu.ini", kOldIni + ro}, {"vaxu_cmd.txt", kOldCmd}, {"vaxu.ini.bak", kOldIni}},  // already backed up

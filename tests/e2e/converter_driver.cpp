@@ -37,6 +37,30 @@ BOOL CALLBACK CollectDialog(HWND w, LPARAM p) {
     return TRUE;
 }
 
+// The lines a box's message takes in its text control, wrapped at the
+// control's width as the control draws it. Boxes draw it in the message
+// font of the non-client metrics; the font handle the control holds
+// belongs to the program's process and cannot be used from this one.
+int DrawnLines(HWND text) {
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof metrics;
+    if (!text || !SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return 0;
+    std::wstring message(GetWindowTextLengthW(text) + 1, L'\0');
+    message.resize(GetWindowTextW(text, &message[0], static_cast<int>(message.size())));
+    RECT area;
+    GetClientRect(text, &area);
+    HDC dc = GetDC(text);
+    HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
+    HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICW line;
+    GetTextMetricsW(dc, &line);
+    DrawTextW(dc, message.c_str(), -1, &area, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    ReleaseDC(text, dc);
+    return line.tmHeight > 0 ? static_cast<int>(area.bottom - area.top) / line.tmHeight : 0;
+}
+
 // One window as it is now: its kind, texts, buttons, style and owner.
 Shown ReadShown(HWND w) {
     Shown s;
@@ -48,6 +72,7 @@ Shown ReadShown(HWND w) {
     s.isFileDialog = !s.isDialog && !GetDlgItem(w, 0xFFFF);
     const int text = s.isDialog ? IDC_SOURCE_PATH : s.isFileDialog ? FileNameBox(w) : 0xFFFF;
     s.text = WindowText(GetDlgItem(w, text));
+    if (!s.isDialog && !s.isFileDialog) s.lines = DrawnLines(GetDlgItem(w, 0xFFFF));
     EnumChildWindows(w, CollectControl, reinterpret_cast<LPARAM>(&s));
     return s;
 }

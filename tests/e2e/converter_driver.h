@@ -23,6 +23,7 @@ struct Shown {
     std::vector<std::string> labels;  // the source dialog's controls' texts, in window order
     bool topmost = false;      // MB_SYSTEMMODAL boxes stay on top
     bool warningIcon = false;
+    int lines = 0;  // the lines a box's message takes as drawn, word wrap included
     HWND window = nullptr, owner = nullptr;
 };
 

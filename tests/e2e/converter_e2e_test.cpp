@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -24,8 +25,8 @@ const char kNotInstalled[] =
 const char kNoFolder[] = "ヴァクスファイルの保存先フォルダパスが取得できませんでした.";
 const char kRunning[] = "ヴァクスが起動しています.\nヴァクスを終了してファイル変換処理を続けますか？";
 const char kStillRunning[] =
-    "ヴァクスがまだ終了していません.\nヴァクスを終了してから「はい」を押すと,ファイル変換処理を続けます.\n"
-    "「いいえ」を押すと,何も変換せずにこのプログラムを終了します.";
+    "ヴァクスがまだ終了していません.\nヴァクスを終了してから「はい」を押すと,\nファイル変換処理を続けます.\n"
+    "「いいえ」を押すと,変換せずにこのプログラムを終了します.";
 const char kFound[] = "ヴァクスVersion0.53以前の設定ファイルが見つかりました.\n変換を開始します.";
 const char kCompleted[] = "変換が完了しました.";
 const char kNotSettings[] =
