@@ -82,14 +82,14 @@ bool WriteCommandTemp(SaveState& s) {
 
 bool ReadSettingsFile(SaveState& s) { return !s.ini.existed || s.oldIni.Load(s.ini.path.Text()); }
 
-// The file this save changes becomes its .bak, and where there was no such
-// file there is no .bak either: the .bak always holds what the last change
-// replaced. A different backup already there, from an earlier run, is
-// first kept under the next number, so no run loses an earlier one; an
-// equal one already is this backup.
-ConvertResult BackUp(SaveState& s, SavedFile& f, bool changes) {
+// The file as this save found it becomes its .bak, and where there was no
+// such file there is no .bak either: after a save, the .bak always holds
+// what was there before it. A different backup already there, from an
+// earlier run, is first kept under the next number, so no run loses an
+// earlier one; an equal one already is this backup.
+ConvertResult BackUp(SaveState& s, SavedFile& f) {
     const char* backup = f.backup.Text();
-    if (!changes || (!f.existed && !FileExists(backup))) return ConvertResult::Converted;
+    if (!f.existed && !FileExists(backup)) return ConvertResult::Converted;
     if (!FileExists(backup)) {
         if (file_steps::CopyNew(f.path.Text(), backup) != FileStatus::Done) return ConvertResult::NotSaved;
         f.backupMade = true;
@@ -124,7 +124,7 @@ bool PutBack(const SavedFile& f) {
     if (!file_steps::SameBytes(path, f.backup.Text()) &&
         file_steps::CopyOver(f.backup.Text(), path) != FileStatus::Done)
         return false;
-    if (f.guarding) SetGuardingAttributes(path, f.guarding);
+    SetGuardingAttributes(path, f.guarding);  // a copy takes its source's
     return true;
 }
 
@@ -202,13 +202,13 @@ bool ConvertJob::PrepareSettingsFile(SaveState& s) {
 }
 
 // Undoes, in reverse, what a failed save changed. A backup is put back as
-// it was only where its file was put back: otherwise it holds that file's
-// old bytes, which the user needs.
+// it was unless it holds the old bytes of a file that could not be put
+// back, which the user needs.
 ConvertResult ConvertJob::Undo(SaveState& s, ConvertResult failure) {
     restoreSettings = RestoreNeeded(s.ini);
     restoreCommands = RestoreNeeded(s.cmd);
-    if (restoreCommands == Restore::Nothing) UndoBackUp(s.cmd);
-    if (restoreSettings == Restore::Nothing) UndoBackUp(s.ini);
+    if (restoreCommands != Restore::FromBackup) UndoBackUp(s.cmd);
+    if (restoreSettings != Restore::FromBackup) UndoBackUp(s.ini);
     const bool restored = restoreSettings == Restore::Nothing && restoreCommands == Restore::Nothing;
     return restored ? failure : ConvertResult::NotRestored;
 }
@@ -223,8 +223,8 @@ ConvertResult ConvertJob::SaveNewFiles() {
     if (!s.Build(installFolder, commands)) return ConvertResult::NotSaved;
 
     ConvertResult result = ConvertResult::NotSaved;
-    if (WriteCommandTemp(s) && ReadSettingsFile(s) && PrepareSettingsFile(s)) result = BackUp(s, s.ini, true);
-    if (result == ConvertResult::Converted) result = BackUp(s, s.cmd, s.cmd.existed || s.hasCommands);
+    if (WriteCommandTemp(s) && ReadSettingsFile(s) && PrepareSettingsFile(s)) result = BackUp(s, s.ini);
+    if (result == ConvertResult::Converted) result = BackUp(s, s.cmd);
     if (result == ConvertResult::Converted) {
         s.cmd.swap = SwapCommandFile(s);
         if (s.cmd.swap == Swap::Done) s.ini.swap = file_steps::SwapIn(s.ini.temp.Text(), s.ini.path.Text());

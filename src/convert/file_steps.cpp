@@ -191,6 +191,15 @@ Swap SwapIn(const char* temp, const char* target) {
     });
     if (moved == FileStatus::Done) return Swap::Done;
     if (moved == FileStatus::Missing) return Swap::Unchanged;
-    return CopyOver(temp, target) == FileStatus::Done && Flush(target) ? Swap::Done : Swap::Damaged;
+    // Flushed before a read-only attribute is set again: Windows would
+    // refuse the write access that flushing needs.
+    bool copied = false;
+    const FileStatus status = OnWritable(target, [&] {
+        const FileStatus copy = Retrying([&] { return CopyFileOver(temp, target); }, target);
+        copied = copy == FileStatus::Done;
+        return copied ? Retrying([&] { return FlushFileAt(target); }) : copy;
+    });
+    if (status == FileStatus::Done) return Swap::Done;
+    return copied || !IsHeld(status) ? Swap::Damaged : Swap::Unchanged;  // a held target was never opened
 }
 }  // namespace file_steps

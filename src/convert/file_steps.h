@@ -120,6 +120,7 @@ enum class Swap {
 // Puts the complete file temp in place of target by a rename. Where the
 // rename is refused (as UAC file virtualization may refuse it), temp is
 // copied over target instead, and flushed; the caller has kept target's
-// old bytes in a backup, as a copy can stop half-way.
+// old bytes in a backup, as a copy can stop half-way. A copy that a hold
+// refused never opened target, which is then unchanged.
 Swap SwapIn(const char* temp, const char* target);
 }  // namespace file_steps

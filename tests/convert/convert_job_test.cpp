@@ -211,9 +211,9 @@ Folder Converted(Folder folder, bool commands) {
     const Folder before = folder;
     for (const std::string name : {"vaxu.ini", "vaxu_cmd.txt"}) {
         const bool existed = before.count(name);
-        if (!existed && name == "vaxu_cmd.txt" && !commands) continue;  // unchanged
         const std::string bak = name + ".bak";
-        if (before.count(bak) && (!existed || Bytes(before.at(bak)) != Bytes(before.at(name)))) {
+        if (existed && Bytes(Entry(before, bak)) == Bytes(before.at(name))) continue;  // already backed up
+        if (before.count(bak)) {
             unsigned long long highest = 0;
             for (const auto& f : before)
                 if (f.first.rfind(bak, 0) == 0 && f.first.size() > bak.size() &&
@@ -249,8 +249,9 @@ void ExpectTruthfulFailure(ConvertResult r, bool twice, const Folder& start, con
                                                      {"vaxu_cmd.txt", job.restoreCommands}};
     for (const auto& f : files) {
         const std::string now = Entry(after, f.second == Restore::FromBackup ? f.first + ".bak" : f.first);
-        const std::string was = f.second == Restore::FromBackup ? Bytes(Entry(start, f.first)) : Entry(start, f.first);
-        EXPECT_EQ(f.second == Restore::Remove ? kMissing : now, was) << f.first;
+        const bool fromBackup = f.second == Restore::FromBackup;
+        const std::string was = fromBackup ? Bytes(Entry(start, f.first)) : Entry(start, f.first);
+        EXPECT_EQ(f.second == Restore::Remove ? kMissing : fromBackup ? Bytes(now) : now, was) << f.first;
     }
     for (const auto& f : start) {
         bool kept = false;
@@ -278,7 +279,8 @@ TEST_F(Conversion, AFailureAtAnyStepLosesNothing) {
          {"vaxu_cmd.txt.bak9x", kMine}},
         {{"vaxu.ini", kOldIni}, {"vaxu.ini.tmp", kMine}, {"vaxu.ini.bak7", kMine}, {"vaxu_cmd.txt.bak", kOldest}},
         {{"vaxu_cmd.txt", kOldCmd + ro}, {"vaxu_cmd.txt.bak", kOlderBackup + ro}, {"vaxu_cmd.txt.tmp", kMine}},
-        {{"vaxu.ini", kOldIni + ro}, {"vaxu_cmd.txt", kOldCmd}, {"vaxu.ini.bak", kOldIni}},  // already backed up
+        {{"vaxu.ini", kOldIni + ro}, {"vaxu_cmd.txt", kOldCmd}, {"vaxu.ini.bak", kOldIni},  // already backed up
+         {"vaxu_cmd.txt.bak", kOldCmd + ro}},
     };
     for (FileStatus kind : {FileStatus::Refused, FileStatus::Busy})
     for (const char* legacy : {kExample, "#HotKey 3 90\r\n#Window 400 300\r\n"})

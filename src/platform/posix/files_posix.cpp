@@ -130,7 +130,9 @@ FileStatus ReplaceFileWith(const char* from, const char* to) {
     return StatusOf(!RefusedAsReadOnly(to) && std::rename(from, to) == 0);
 }
 
+// Windows needs write access to flush, which a read-only file refuses.
 FileStatus FlushFileAt(const char* path) {
+    if (RefusedAsReadOnly(path)) return StatusOf(false);
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return StatusOf(false);
     const FileStatus status = StatusOf(::fsync(fd) == 0);
