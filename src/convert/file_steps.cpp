@@ -51,20 +51,11 @@ struct Numbering {
     }
 };
 
-bool SameAsciiLetters(const char* a, const char* b, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 void NoteNumber(const char* name, void* context) {
     Numbering& numbering = *static_cast<Numbering*>(context);
+    // The search lists only names that start with the prefix, in any case.
     const std::size_t prefix = std::strlen(numbering.prefix);
-    if (std::strlen(name) <= prefix || !SameAsciiLetters(name, numbering.prefix, prefix)) return;
+    if (std::strlen(name) <= prefix) return;
     const char* digits = name + prefix;
     for (const char* d = digits; *d; ++d) {
         if (*d < '0' || *d > '9') return;  // another name: not a numbered copy
