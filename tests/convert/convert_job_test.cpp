@@ -160,6 +160,10 @@ TEST_F(Conversion, RerunsKeepEveryEarlierFileInOrder) {
         EXPECT_TRUE(last < i && trace[last] == "flush " + path) << "flushed when finished: " << trace[i];
     }
     EXPECT_EQ(renames, 14);
+    const auto at = [&](const std::string& event) { return std::find(trace.begin(), trace.end(), event) - trace.begin(); };
+    const auto firstRename = std::find_if(trace.begin(), trace.end(), [](const std::string& e) { return e.rfind("rename", 0) == 0; }) - trace.begin();
+    for (const char* backup : {"vaxu.ini.bak", "vaxu_cmd.txt.bak"})
+        EXPECT_LT(at("flush " + dir.File(backup)), firstRename) << "kept on disk before the file is replaced: " << backup;
 }
 
 namespace {
