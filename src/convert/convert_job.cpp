@@ -231,8 +231,8 @@ ConvertResult ConvertJob::SaveNewFiles() {
         if (s.ini.swap != Swap::Done) result = ConvertResult::NotSaved;
     }
     if (result != ConvertResult::Converted) result = Undo(s, result);
-    file_steps::RemoveOwn(s.cmd.temp);
-    file_steps::RemoveOwn(s.ini.temp);
+    file_steps::RemoveOwn(s.cmd.temp.Text());
+    file_steps::RemoveOwn(s.ini.temp.Text());
     return result;
 }
 

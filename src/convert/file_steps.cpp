@@ -135,9 +135,9 @@ bool Remove(const char* path) {
     return removed == FileStatus::Done || removed == FileStatus::Missing;
 }
 
-void RemoveOwn(const StrBuf& path) {
-    if (path.IsEmpty()) return;
-    OnWritable(path.Text(), [&] { return RepeatWhile(IsHeld, [&] { return DeleteFileAt(path.Text()); }); });
+void RemoveOwn(const char* path) {
+    if (!path || !*path) return;
+    OnWritable(path, [&] { return RepeatWhile(IsHeld, [&] { return DeleteFileAt(path); }); });
 }
 
 FileStatus CopyOver(const char* from, const char* to) {
@@ -149,8 +149,7 @@ FileStatus CopyNew(const char* from, const char* to) {
     if (copied == FileStatus::Done) {
         SetGuardingAttributes(to, 0);
     } else if (copied != FileStatus::Exists) {
-        StrBuf partial;  // the name was free: what is there is a copy that stopped part-way
-        if (partial.Assign(to)) RemoveOwn(partial);
+        RemoveOwn(to);  // the name was free: what is there is a copy that stopped part-way
     }
     return copied;
 }
@@ -166,7 +165,7 @@ bool CopyToNextNumber(const char* from, const StrBuf& folder, const char* name, 
     if (copy.Format("%s%s%s", folder.Text(), name, numbering.highest) && !FileExists(copy.Text()) &&
         CopyNew(from, copy.Text()) == FileStatus::Done) {
         if (Flush(copy.Text())) return true;
-        RemoveOwn(copy);
+        RemoveOwn(copy.Text());
     }
     copy.Wipe();
     return false;

@@ -100,7 +100,7 @@ bool Flush(const char* path);
 bool Remove(const char* path);
 // Removes a file this run made, unless the name is empty. No test fails
 // it, so a test's check of every file in the folder stays exact.
-void RemoveOwn(const StrBuf& path);
+void RemoveOwn(const char* path);
 FileStatus CopyOver(const char* from, const char* to);
 // Copies from to a new file, never over an existing one; the copy is
 // left writable and visible. A copy that stopped part-way is removed.
