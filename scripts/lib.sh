@@ -4,10 +4,69 @@
 # Installs what is missing, then starts the calling script over, once: a
 # running shell does not see a locale generated after it started, so setting
 # LC_ALL=ja_JP.UTF-8 in it would only warn ("setlocale: cannot change locale").
+# VAXU_WIN32 then says whether 32-bit Windows programs can run here ("yes",
+# or "no" once install-deps.sh has said why).
 install_deps() {
   [ -n "${VAXU_DEPS_READY:-}" ] && return 0
-  bash scripts/install-deps.sh
-  VAXU_DEPS_READY=1 exec bash "scripts/${0##*/}" "$@"
+  local rc=0
+  bash scripts/install-deps.sh || rc=$?
+  case $rc in
+    0) VAXU_WIN32=yes ;;
+    3) VAXU_WIN32=no ;;
+    *) exit "$rc" ;;
+  esac
+  VAXU_DEPS_READY=1 VAXU_WIN32=$VAXU_WIN32 exec bash "scripts/${0##*/}" "$@"
+}
+
+# Each Windows program starts through its own loader: nothing 64-bit needs
+# the 32-bit one, which cannot start where the kernel runs no 32-bit programs.
+WINE64=/usr/lib/wine/wine64
+WINE32=/usr/lib/wine/wine
+
+# The loader for a Windows program, from the machine field of its PE header;
+# anything else (a name Wine looks up itself) goes to the 32-bit loader.
+loader_for() {
+  local pe machine
+  pe=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ')
+  machine=$(od -An -tx2 -j"$((${pe:-0} + 4))" -N2 "$1" 2>/dev/null | tr -d ' ')
+  if [ "$machine" = 8664 ]; then echo "$WINE64"; else echo "$WINE32"; fi
+}
+
+# Makes the 64-bit prefix $WINEPREFIX, as 64-bit Windows is, and proves it:
+# it counts as ready only once a 64-bit and a 32-bit program have started in
+# it. A prefix made while 32-bit programs could not start is broken for them
+# for good ("could not load kernel32.dll"), so one not proven is made anew;
+# only a prefix this project made is ever removed. $1 names the set-up, so a
+# prefix set up by an earlier one is made anew too; $2 is a function that
+# sets it up further. Fails, saying why, when a program does not start.
+make_prefix() {
+  local stamp=$WINEPREFIX/vaxu-ready-$1 setup=$2
+  [ -f "$stamp" ] && return 0
+  if [ -e "$WINEPREFIX/system.reg" ]; then
+    if ! ls "$WINEPREFIX"/vaxu-* >/dev/null 2>&1; then
+      echo "$WINEPREFIX is a Wine prefix this project did not make; it is left alone" >&2
+      return 1
+    fi
+    stop_wine "$WINEPREFIX"
+    rm -rf "$WINEPREFIX"
+  fi
+  mkdir -p "$WINEPREFIX"
+  touch "$WINEPREFIX/vaxu-made"
+  WINEARCH=win64 "$WINE64" wineboot -i >/dev/null 2>&1
+  "$setup"
+  stop_wine "$WINEPREFIX"  # settings apply from the next start
+  if ! "$WINE64" 'C:\windows\system32\cmd.exe' /c exit 0 >/dev/null 2>&1; then
+    echo "A 64-bit program does not start in the Wine prefix $WINEPREFIX" >&2
+    return 1
+  fi
+  # Where 32-bit programs cannot start (VAXU_WIN32=no), a 64-bit-only
+  # prefix serves, but is never taken as ready.
+  [ "${VAXU_WIN32:-}" = no ] && return 0
+  if ! "$WINE32" 'C:\windows\syswow64\cmd.exe' /c exit 0 >/dev/null 2>&1; then
+    echo "A 32-bit program does not start in the Wine prefix $WINEPREFIX (scripts/install-deps.sh says why when 32-bit programs cannot start on this machine)" >&2
+    return 1
+  fi
+  touch "$stamp"
 }
 
 # Starts Xvfb on a free display and exports DISPLAY.

@@ -6,6 +6,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
 install_deps "$@"
+# Every suite runs, the 32-bit ones (the program users get) included.
+if [ "${VAXU_WIN32:-yes}" != yes ]; then
+  echo "test.sh: stopped before building: the win32 suites cannot run, as 32-bit programs do not start" >&2
+  echo "here (install-deps.sh said why, above). Make them start (README: \"Machines that run no" >&2
+  echo "32-bit programs\"), then run bash scripts/test.sh again." >&2
+  exit 1
+fi
 
 jobs=$(nproc)
 # Here, unlike in a build of one's own, a compiler warning fails the build.

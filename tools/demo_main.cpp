@@ -1,6 +1,6 @@
 // Shows a conversion without a person at the screen: runs the converter
 // next to this program, answers it, prints every message it shows and
-// saves a picture of each window.
+// saves a picture of each window. It prints in UTF-8, for the terminal.
 //
 //   vaxu_demo.exe <picture name prefix> <legacy file for the dialog> [detected|dialog]
 //
@@ -20,6 +20,18 @@
 namespace {
 int g_picture = 0;
 
+// The terminal reads UTF-8; the converter's texts are in the ANSI code page.
+std::string Utf8(const std::string& ansi) {
+    int wide = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, nullptr, 0);
+    std::wstring w(wide > 0 ? wide : 1, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, &w[0], wide);
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(bytes > 0 ? bytes : 1, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &out[0], bytes, nullptr, nullptr);
+    out.resize(out.size() - 1);  // the terminating zero
+    return out;
+}
+
 void Picture(const std::string& folder, HWND window, const char* what) {
     RedrawWindow(window, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     Sleep(500);  // let it paint
@@ -34,9 +46,9 @@ void Report(const std::string& folder, const std::string& typed, HWND window, co
     if (shown.isDialog) {
         SetDlgItemTextA(window, IDC_SOURCE_PATH, typed.c_str());
         Picture(folder, window, "dialog-typed");
-        std::printf("[dialog] %s\n", shown.title.c_str());
+        std::printf("[dialog] %s\n", Utf8(shown.title).c_str());
     } else {
-        std::printf("[message] %s\n%s\n\n", shown.title.c_str(), shown.text.c_str());
+        std::printf("[message] %s\n%s\n\n", Utf8(shown.title).c_str(), Utf8(shown.text).c_str());
     }
     std::fflush(stdout);
 }
