@@ -12,19 +12,24 @@ using file_steps::Swap;
 // One of the launcher's two files in one save: where its new content is
 // made, where its old content is kept, and how far the save got with it.
 struct SavedFile {
+    const char* name;        // the file's name, also the stem of its temporary files
     const char* backupName;  // the backup's name, also the stem of its numbered copies
     StrBuf path, backup;
     StrBuf temp;      // the new content, in a file this run made
-    StrBuf numbered;  // an earlier backup kept under its number by this run
-    bool existed = false, backupMade = false;
+    StrBuf numbered;  // the numbered copy that holds the earlier backup
+    bool existed = false;
+    bool backupMade = false;     // the backup is a file this run made
+    bool numberedMade = false;   // so is the numbered copy
+    bool backupTouched = false;  // an earlier backup was replaced or removed
     unsigned guarding = 0, backupGuarding = 0;  // read-only, hidden, system: as found
     Swap swap = Swap::Unchanged;
     ConvertResult blocked;  // what a backup that cannot be read or replaced gives
 
-    bool Build(const StrBuf& folder, const char* name, const char* backupFileName, ConvertResult blockedResult) {
+    bool Build(const StrBuf& folder, const char* fileName, const char* backupFileName, ConvertResult blockedResult) {
+        name = fileName;
         backupName = backupFileName;
         blocked = blockedResult;
-        if (!path.Format("%s%s", folder.Text(), name) || !backup.Format("%s%s", folder.Text(), backupName))
+        if (!path.Format("%s%s", folder.Text(), fileName) || !backup.Format("%s%s", folder.Text(), backupName))
             return false;
         // A file that cannot be told there or not (no right to look) is
         // never taken for missing: that would replace it unread.
@@ -77,7 +82,13 @@ public:
 
 bool WriteCommandTemp(SaveState& s) {
     return !s.hasCommands ||
-           file_steps::WriteTempFile(s.folder, "vaxu_cmd.txt.tmp", s.text.Data(), s.text.Size(), s.cmd.temp);
+           file_steps::WriteTempFile(s.folder, s.cmd.name, s.text.Data(), s.text.Size(), s.cmd.temp);
+}
+
+// What a run that was cut or killed left of its temporary files.
+void RemoveLeftovers(const SaveState& s) {
+    const char* const stems[] = {s.ini.name, s.cmd.name};
+    file_steps::RemoveLeftovers(s.folder, stems, 2);
 }
 
 bool ReadSettingsFile(SaveState& s) { return !s.ini.existed || s.oldIni.Load(s.ini.path.Text()); }
@@ -87,25 +98,32 @@ bool ReadSettingsFile(SaveState& s) { return !s.ini.existed || s.oldIni.Load(s.i
 // what was there before it. A different backup already there, from an
 // earlier run, is first kept under the next number, so no run loses an
 // earlier one; an equal one already is this backup.
+// A backup name that cannot be told there or not is never taken as free.
 ConvertResult BackUp(SaveState& s, SavedFile& f) {
     const char* backup = f.backup.Text();
-    if (!f.existed && !FileExists(backup)) return ConvertResult::Converted;
-    if (!FileExists(backup)) {
-        if (file_steps::CopyNew(f.path.Text(), backup) != FileStatus::Done) return ConvertResult::NotSaved;
+    const FileStatus found = ProbeFile(backup);
+    if (found != FileStatus::Done && found != FileStatus::Missing) return f.blocked;
+    if (found == FileStatus::Missing) {
+        if (!f.existed) return ConvertResult::Converted;
+        if (file_steps::CopyNew(s.folder, f.name, f.path.Text(), backup) != FileStatus::Done)
+            return ConvertResult::NotSaved;
         f.backupMade = true;
-        return file_steps::Flush(backup) ? ConvertResult::Converted : ConvertResult::NotSaved;
+        return ConvertResult::Converted;
     }
     FileBytes current, previous;
-    if (!previous.Load(backup)) return f.blocked;
+    if (!previous.Load(backup)) return previous.OutOfMemory() ? ConvertResult::NotSaved : f.blocked;
     if (f.existed && !current.Load(f.path.Text())) return ConvertResult::NotSaved;
     if (f.existed && previous.Equals(current)) return ConvertResult::Converted;
     f.backupGuarding = GuardingAttributes(backup);
-    if (!file_steps::CopyToNextNumber(backup, s.folder, f.backupName, f.numbered)) return ConvertResult::NotSaved;
+    if (!file_steps::CopyToNextNumber(backup, previous, s.folder, f.name, f.backupName, f.numbered, f.numberedMade))
+        return ConvertResult::NotSaved;
+    f.backupTouched = true;
     if (!f.existed) return file_steps::Remove(backup) ? ConvertResult::Converted : f.blocked;
-    const FileStatus copied = file_steps::CopyOver(f.path.Text(), backup);
-    if (copied != FileStatus::Done) return file_steps::IsHeld(copied) ? f.blocked : ConvertResult::NotSaved;
-    SetGuardingAttributes(backup, 0);  // a backup is for the user to find and copy back
-    return file_steps::Flush(backup) ? ConvertResult::Converted : ConvertResult::NotSaved;
+    // Replaced whole, never left half-copied; a backup is for the user to
+    // find and copy back, so it is neither read-only nor hidden.
+    const Swap put = file_steps::PutInPlace(s.folder, f.name, f.path.Text(), backup, 0);
+    if (put == Swap::Done) return ConvertResult::Converted;
+    return put == Swap::Held ? f.blocked : ConvertResult::NotSaved;
 }
 
 // Without commands there is no new command file: the old one is removed.
@@ -116,33 +134,29 @@ Swap SwapCommandFile(SaveState& s) {
 }
 
 // After a failed save: the file's old bytes back from its backup, with its
-// attribute, or no file where there was none. True when it is as it was.
-bool PutBack(const SavedFile& f) {
-    if (f.swap == Swap::Unchanged) return true;
-    const char* path = f.path.Text();
-    if (!f.existed) return f.temp.IsEmpty() || file_steps::Remove(path);
-    if (!file_steps::SameBytes(path, f.backup.Text()) &&
-        file_steps::CopyOver(f.backup.Text(), path) != FileStatus::Done)
-        return false;
-    SetGuardingAttributes(path, f.guarding);  // a copy takes its source's
-    return true;
+// attributes, or no file where there was none. A file is put back as the
+// save puts one in, complete and flushed before it takes the name, so the
+// backup may then go. True when it is as it was.
+bool PutBack(const SaveState& s, const SavedFile& f) {
+    if (f.swap == Swap::Unchanged || f.swap == Swap::Held) return true;
+    if (!f.existed) return f.temp.IsEmpty() || file_steps::Remove(f.path.Text());
+    return file_steps::PutInPlace(s.folder, f.name, f.backup.Text(), f.path.Text(), f.guarding) == Swap::Done;
 }
 
 // The backup as this save found it: the one it made removed, an earlier
-// one back from its numbered copy, which then goes.
-void UndoBackUp(const SavedFile& f) {
+// one back from its numbered copy, which then goes if this run made it.
+void UndoBackUp(const SaveState& s, const SavedFile& f) {
     const char* backup = f.backup.Text();
     if (f.backupMade) file_steps::Remove(backup);
     if (f.numbered.IsEmpty()) return;
-    if (!file_steps::SameBytes(backup, f.numbered.Text()) &&
-        file_steps::CopyOver(f.numbered.Text(), backup) != FileStatus::Done)
+    if (f.backupTouched &&
+        file_steps::PutInPlace(s.folder, f.name, f.numbered.Text(), backup, f.backupGuarding) != Swap::Done)
         return;  // the earlier backup stays in its numbered copy
-    SetGuardingAttributes(backup, f.backupGuarding);
-    file_steps::Remove(f.numbered.Text());
+    if (f.numberedMade) file_steps::Remove(f.numbered.Text());
 }
 
-Restore RestoreNeeded(const SavedFile& f) {
-    if (PutBack(f)) return Restore::Nothing;
+Restore RestoreNeeded(const SaveState& s, const SavedFile& f) {
+    if (PutBack(s, f)) return Restore::Nothing;
     return f.existed ? Restore::FromBackup : Restore::Remove;
 }
 }  // namespace
@@ -193,7 +207,7 @@ bool ConvertJob::WriteSettingsFile(const char* iniPath) {
 // The new settings go into a copy of vaxu.ini, key by key, so that other
 // keys survive and the file itself changes in one step or not at all.
 bool ConvertJob::PrepareSettingsFile(SaveState& s) {
-    if (!file_steps::WriteTempFile(s.folder, "vaxu.ini.tmp", s.oldIni.Data(), s.oldIni.Size(), s.ini.temp))
+    if (!file_steps::WriteTempFile(s.folder, s.ini.name, s.oldIni.Data(), s.oldIni.Size(), s.ini.temp))
         return false;
     const char* temp = s.ini.temp.Text();
     const bool written = WriteSettingsFile(temp);
@@ -205,10 +219,10 @@ bool ConvertJob::PrepareSettingsFile(SaveState& s) {
 // it was unless it holds the old bytes of a file that could not be put
 // back, which the user needs.
 ConvertResult ConvertJob::Undo(SaveState& s, ConvertResult failure) {
-    restoreSettings = RestoreNeeded(s.ini);
-    restoreCommands = RestoreNeeded(s.cmd);
-    if (restoreCommands != Restore::FromBackup) UndoBackUp(s.cmd);
-    if (restoreSettings != Restore::FromBackup) UndoBackUp(s.ini);
+    restoreSettings = RestoreNeeded(s, s.ini);
+    restoreCommands = RestoreNeeded(s, s.cmd);
+    if (restoreCommands != Restore::FromBackup) UndoBackUp(s, s.cmd);
+    if (restoreSettings != Restore::FromBackup) UndoBackUp(s, s.ini);
     const bool restored = restoreSettings == Restore::Nothing && restoreCommands == Restore::Nothing;
     return restored ? failure : ConvertResult::NotRestored;
 }
@@ -221,6 +235,7 @@ ConvertResult ConvertJob::SaveNewFiles() {
     if (beforeSave && !beforeSave()) return ConvertResult::LauncherLeftRunning;
     SaveState s;
     if (!s.Build(installFolder, commands)) return ConvertResult::NotSaved;
+    RemoveLeftovers(s);
 
     ConvertResult result = ConvertResult::NotSaved;
     if (WriteCommandTemp(s) && ReadSettingsFile(s) && PrepareSettingsFile(s)) result = BackUp(s, s.ini);

@@ -1,5 +1,6 @@
 #include "convert/file_steps.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "text/memory.h"
@@ -12,28 +13,113 @@ constexpr int kMostTempNames = 1000;
 
 FileStatus StatusOf(bool done) { return done ? FileStatus::Done : LastFileStatus(); }
 
-// Makes a new file at the first free name; path stays empty unless this
-// run made the file.
-bool CreateAtFreeName(const StrBuf& folder, const char* name, FileObj& file, StrBuf& path) {
-    StrBuf candidate;
+// Makes a new temporary file at the first free name, which path holds
+// before the file is made; path is left empty unless this run made it. A
+// name taken is found by the creation itself, never by a look first.
+bool CreateAtFreeName(const StrBuf& folder, const char* stem, FileObj& file, StrBuf& path) {
+    const unsigned long process = CurrentProcessId();
     for (int n = 0; n < kMostTempNames; ++n) {
-        const bool named = n == 0 ? candidate.Format("%s%s", folder.Text(), name)
-                                  : candidate.Format("%s%s%d", folder.Text(), name, n);
-        if (!named) return false;
-        if (FileExists(candidate.Text())) continue;
-        const FileStatus made = Retrying([&] { return StatusOf(file.CreateNew(candidate.Text())); }, nullptr, IsBusy);
-        if (made == FileStatus::Exists) continue;  // taken since the look
-        return made == FileStatus::Done && path.Assign(candidate);
+        const bool named = n == 0 ? path.Format("%s%s%s%lu.tmp", folder.Text(), stem, kTempMark, process)
+                                  : path.Format("%s%s%s%lu-%d.tmp", folder.Text(), stem, kTempMark, process, n);
+        if (!named) break;
+        const FileStatus made = Retrying([&] { return StatusOf(file.CreateNew(path.Text())); }, nullptr, IsBusy);
+        if (made == FileStatus::Done) return true;
+        if (made != FileStatus::Exists) break;
     }
+    path.Wipe();
     return false;
 }
 
+// Writes size bytes into the new file at path, then flushes it to the disk.
+bool WriteAndFlush(FileObj& file, const char* data, std::size_t size, const char* path) {
+    for (std::size_t at = 0; at < size;) {
+        const int chunk = size - at > kWriteBlock ? kWriteBlock : static_cast<int>(size - at);
+        if (!Step() || !file.Write(data + at, chunk)) return false;
+        at += chunk;
+    }
+    step_fault::Trace("flush", path);
+    return Step() && file.Flush();
+}
+
+// Writes bytes into the new file at path, with the last-write time of
+// timeFrom (a copy without it is still a copy), and flushes it.
+bool WriteCopy(FileObj& file, const FileBytes& bytes, const char* timeFrom, const char* path) {
+    const bool written = WriteAndFlush(file, bytes.Data(), bytes.Size(), path);
+    file.TakeWriteTime(timeFrom);
+    return written;
+}
+
+// Where renames are refused: the bytes written straight into a new file.
+FileStatus WriteNew(const FileBytes& bytes, const char* timeFrom, const char* to) {
+    FileObj file;
+    const FileStatus made = Retrying([&] { return StatusOf(file.CreateNew(to)); }, nullptr, IsBusy);
+    if (made != FileStatus::Done) return made;  // another file's name: left alone
+    const bool copied = WriteCopy(file, bytes, timeFrom, to);
+    file.Close();
+    if (copied) return FileStatus::Done;
+    RemoveOwn(to);
+    return FileStatus::Refused;
+}
+
+FileStatus CopyBytesNew(const StrBuf& folder, const char* stem, const FileBytes& bytes, const char* timeFrom,
+                        const char* to) {
+    FileObj file;
+    StrBuf temp;
+    if (!CreateAtFreeName(folder, stem, file, temp)) return FileStatus::Refused;
+    if (!WriteCopy(file, bytes, timeFrom, temp.Text())) {
+        file.Close();
+        RemoveOwn(temp.Text());
+        return FileStatus::Refused;
+    }
+    file.Close();
+    const FileStatus moved = Retrying([&] {
+        FileStatus forced;
+        step_fault::Trace("move", temp.Text());
+        return step_fault::ForcedRename(forced) ? forced : MoveFileNew(temp.Text(), to);
+    });
+    RemoveOwn(temp.Text());
+    if (moved == FileStatus::Done) step_fault::Trace("kept", to);
+    if (moved == FileStatus::Done || moved == FileStatus::Exists) return moved;
+    return WriteNew(bytes, timeFrom, to);
+}
+
+// A temporary file's name after stem: the mark, then the process, then an
+// optional "-<n>", then ".tmp". Leftovers of runs no longer running go.
+struct Leftovers {
+    const StrBuf* folder;
+    const char* stem;
+    unsigned long self;
+};
+
+bool SkipDigits(const char*& at) {
+    const char* start = at;
+    while (*at >= '0' && *at <= '9') ++at;
+    return at > start;
+}
+
+void RemoveIfLeftover(const char* name, void* context) {
+    const Leftovers& l = *static_cast<Leftovers*>(context);
+    const std::size_t stem = std::strlen(l.stem), mark = std::strlen(kTempMark);
+    if (std::strncmp(name, l.stem, stem) != 0 || std::strncmp(name + stem, kTempMark, mark) != 0) return;
+    const char* at = name + stem + mark;
+    const char* digits = at;
+    if (!SkipDigits(at) || at - digits > 10) return;
+    if (*at == '-' && !SkipDigits(++at)) return;
+    if (std::strcmp(at, ".tmp") != 0) return;
+    const unsigned long process = std::strtoul(digits, nullptr, 10);
+    if (process != l.self && ProcessRunning(process)) return;  // another copy, still at work
+    StrBuf path;
+    if (path.Format("%s%s", l.folder->Text(), name)) RemoveOwn(path.Text());
+}
+
 // The highest number among the names prefix + digits that a search
-// lists, as a digit string, so that no number is too high.
+// lists, as a digit string, so that no number is too high; spelled is
+// the name's own digits, leading zeros included, where they fit.
 struct Numbering {
     static constexpr int kMostDigits = 240;  // longer names do not fit a path anyway
     const char* prefix;
     char highest[kMostDigits + 2] = "0";
+    char spelled[kMostDigits + 2] = "";
     std::size_t length = 1;
     bool tooLong = false;
 
@@ -60,6 +146,7 @@ void NoteNumber(const char* name, void* context) {
     for (const char* d = digits; *d; ++d) {
         if (*d < '0' || *d > '9') return;  // another name: not a numbered copy
     }
+    const char* spelled = digits;
     while (digits[0] == '0' && digits[1]) ++digits;
     const std::size_t length = std::strlen(digits);
     if (length > Numbering::kMostDigits) {
@@ -68,6 +155,10 @@ void NoteNumber(const char* name, void* context) {
                (length == numbering.length && std::memcmp(digits, numbering.highest, length) > 0)) {
         std::memcpy(numbering.highest, digits, length + 1);
         numbering.length = length;
+        std::size_t written = std::strlen(spelled);
+        if (written > Numbering::kMostDigits) written = 0;
+        std::memcpy(numbering.spelled, spelled, written);
+        numbering.spelled[written] = '\0';
     }
 }
 }  // namespace
@@ -75,6 +166,7 @@ void NoteNumber(const char* name, void* context) {
 FileBytes::~FileBytes() { MemFree(data_, capacity_); }
 
 bool FileBytes::Load(const char* path) {
+    outOfMemory_ = false;
     return Retrying([&] { return LoadOnce(path); }) == FileStatus::Done;
 }
 
@@ -84,7 +176,10 @@ FileStatus FileBytes::LoadOnce(const char* path) {
     if (step_fault::ReadFails()) return FileStatus::Refused;
     if (!file.OpenShared(path)) return LastFileStatus();
     for (;;) {
-        if (capacity_ - size_ < kReadBlock && !Grow()) return FileStatus::Refused;
+        if (capacity_ - size_ < kReadBlock && !Grow()) {
+            outOfMemory_ = true;
+            return FileStatus::Refused;
+        }
         if (step_fault::ReadFails()) return FileStatus::Refused;
         const int got = file.Read(data_ + size_, kReadBlock);
         if (got < 0) return LastFileStatus();
@@ -108,21 +203,18 @@ bool FileBytes::Grow() {
     return true;
 }
 
-bool SameBytes(const char* path, const char* other) {
-    FileBytes a, b;
-    return a.Load(path) && b.Load(other) && a.Equals(b);
+bool WriteTempFile(const StrBuf& folder, const char* stem, const char* data, std::size_t size, StrBuf& path) {
+    FileObj file;
+    return CreateAtFreeName(folder, stem, file, path) && WriteAndFlush(file, data, size, path.Text());
 }
 
-bool WriteTempFile(const StrBuf& folder, const char* name, const char* data, std::size_t size, StrBuf& path) {
-    FileObj file;
-    if (!CreateAtFreeName(folder, name, file, path)) return false;
-    for (std::size_t at = 0; at < size;) {
-        const int chunk = size - at > kWriteBlock ? kWriteBlock : static_cast<int>(size - at);
-        if (!Step() || !file.Write(data + at, chunk)) return false;
-        at += chunk;
+void RemoveLeftovers(const StrBuf& folder, const char* const* stems, int count) {
+    StrBuf pattern;
+    for (int i = 0; i < count; ++i) {
+        Leftovers leftovers = {&folder, stems[i], CurrentProcessId()};
+        if (pattern.Format("%s%s%s*", folder.Text(), stems[i], kTempMark))
+            ForEachName(pattern.Text(), RemoveIfLeftover, &leftovers);
     }
-    step_fault::Trace("flush", path.Text());
-    return Step() && file.Flush();
 }
 
 bool Flush(const char* path) {
@@ -140,38 +232,43 @@ void RemoveOwn(const char* path) {
     OnWritable(path, [&] { return RepeatWhile(IsHeld, [&] { return DeleteFileAt(path); }); });
 }
 
-FileStatus CopyOver(const char* from, const char* to) {
-    return OnWritable(to, [&] { return Retrying([&] { return CopyFileOver(from, to); }, to); });
+FileStatus CopyNew(const StrBuf& folder, const char* stem, const char* from, const char* to) {
+    FileBytes bytes;
+    return bytes.Load(from) ? CopyBytesNew(folder, stem, bytes, from, to) : FileStatus::Refused;
 }
 
-FileStatus CopyNew(const char* from, const char* to) {
-    const FileStatus copied = Retrying([&] { return CopyFileNew(from, to); }, to);
-    if (copied == FileStatus::Done) {
-        SetGuardingAttributes(to, 0);
-    } else if (copied != FileStatus::Exists) {
-        RemoveOwn(to);  // the name was free: what is there is a copy that stopped part-way
-    }
-    return copied;
-}
-
-bool CopyToNextNumber(const char* from, const StrBuf& folder, const char* name, StrBuf& copy) {
+bool CopyToNextNumber(const char* from, const FileBytes& bytes, const StrBuf& folder, const char* stem,
+                      const char* name, StrBuf& copy, bool& made) {
+    made = false;
     Numbering numbering;
     numbering.prefix = name;
     StrBuf pattern;
     if (!pattern.Format("%s%s*", folder.Text(), name) || !ForEachName(pattern.Text(), NoteNumber, &numbering) ||
         numbering.tooLong)
         return false;
+    FileBytes highest;
+    if (numbering.spelled[0] && copy.Format("%s%s%s", folder.Text(), name, numbering.spelled) &&
+        highest.Load(copy.Text()) && highest.Equals(bytes))
+        return true;
     numbering.Increment();
-    if (copy.Format("%s%s%s", folder.Text(), name, numbering.highest) && !FileExists(copy.Text()) &&
-        CopyNew(from, copy.Text()) == FileStatus::Done) {
-        if (Flush(copy.Text())) return true;
-        RemoveOwn(copy.Text());
-    }
-    copy.Wipe();
-    return false;
+    made = copy.Format("%s%s%s", folder.Text(), name, numbering.highest) &&
+           CopyBytesNew(folder, stem, bytes, from, copy.Text()) == FileStatus::Done;
+    if (!made) copy.Wipe();
+    return made;
+}
+
+Swap PutInPlace(const StrBuf& folder, const char* stem, const char* from, const char* to, unsigned guarding) {
+    FileBytes bytes;
+    StrBuf temp;
+    Swap put = Swap::Unchanged;
+    if (bytes.Load(from) && WriteTempFile(folder, stem, bytes.Data(), bytes.Size(), temp)) put = SwapIn(temp.Text(), to);
+    RemoveOwn(temp.Text());
+    if (put == Swap::Done && !SetGuardingAttributes(to, guarding)) put = Swap::Damaged;
+    return put;
 }
 
 Swap SwapIn(const char* temp, const char* target) {
+    step_fault::Trace("swap", target);
     const FileStatus moved = OnWritable(target, [&] {
         return Retrying([&] {
             FileStatus forced;
@@ -181,8 +278,12 @@ Swap SwapIn(const char* temp, const char* target) {
     });
     if (moved == FileStatus::Done) return Swap::Done;
     if (moved == FileStatus::Missing) return Swap::Unchanged;
-    // Flushed before a read-only attribute is set again: Windows would
-    // refuse the write access that flushing needs.
+    // Data written in place may reach the disk before the renames made so
+    // far, such as the one that put target's backup in: a flush commits
+    // them first. The copy is flushed before a read-only attribute is set
+    // again: Windows would refuse the write access that flushing needs.
+    if (!Flush(temp)) return Swap::Unchanged;
+    step_fault::Trace("copy in place", target);
     bool copied = false;
     const FileStatus status = OnWritable(target, [&] {
         const FileStatus copy = Retrying([&] { return CopyFileOver(temp, target); }, target);
@@ -190,6 +291,6 @@ Swap SwapIn(const char* temp, const char* target) {
         return copied ? Retrying([&] { return FlushFileAt(target); }) : copy;
     });
     if (status == FileStatus::Done) return Swap::Done;
-    return copied || !IsHeld(status) ? Swap::Damaged : Swap::Unchanged;  // a held target was never opened
+    return copied || !IsHeld(status) ? Swap::Damaged : Swap::Held;  // a held target was never opened
 }
 }  // namespace file_steps

@@ -56,7 +56,7 @@ FileStatus OnWritable(const char* target, Op op) {
     const unsigned guarding = GuardingAttributes(target);
     if (guarding && !SetGuardingAttributes(target, 0)) return LastFileStatus();
     const FileStatus status = op();
-    if (guarding && FileExists(target)) SetGuardingAttributes(target, guarding);
+    if (guarding && ProbeFile(target) == FileStatus::Done) SetGuardingAttributes(target, guarding);
     return status;
 }
 
@@ -75,6 +75,9 @@ public:
     // write it meanwhile, and tries again while it is held. False on any
     // other error: a short copy is no copy.
     bool Load(const char* path);
+    // Whether the last Load failed for want of memory, which says nothing
+    // of the file.
+    bool OutOfMemory() const { return outOfMemory_; }
     bool Equals(const FileBytes& other) const;
     const char* Data() const { return data_; }
     std::size_t Size() const { return size_; }
@@ -85,15 +88,22 @@ private:
 
     char* data_ = nullptr;
     std::size_t size_ = 0, capacity_ = 0;
+    bool outOfMemory_ = false;
 };
 
-// Whether both files can be read whole and hold the same bytes.
-bool SameBytes(const char* path, const char* other);
-
-// Makes a new file at the first free name among folder + name, then
-// name1, name2, ..., never over an existing file, and writes size bytes
-// into it. path gets the name, also when writing failed afterwards.
-bool WriteTempFile(const StrBuf& folder, const char* name, const char* data, std::size_t size, StrBuf& path);
+// A temporary file of this program carries its mark and its process in its
+// name: folder + stem + ".vaxuconv-<process>.tmp", or "-<process>-<n>.tmp"
+// where that name is taken. So a later run knows it for the leftover of a
+// run that was cut or killed, and not a user's file.
+constexpr char kTempMark[] = ".vaxuconv-";
+// Makes a new temporary file of stem, never over an existing file, writes
+// size bytes into it and flushes it. path gets the name before the file
+// is made, so that a file made is always known, also when writing failed.
+bool WriteTempFile(const StrBuf& folder, const char* stem, const char* data, std::size_t size, StrBuf& path);
+// Removes the temporary files of runs that no longer run, made beside the
+// launcher's file stems; those of another copy still running stay, and so
+// does every file without the mark.
+void RemoveLeftovers(const StrBuf& folder, const char* const* stems, int count);
 // Flushes a finished file to the disk before it is renamed in.
 bool Flush(const char* path);
 // Removes a file of this run; true when it is gone.
@@ -101,19 +111,25 @@ bool Remove(const char* path);
 // Removes a file this run made, unless the name is empty. No test fails
 // it, so a test's check of every file in the folder stays exact.
 void RemoveOwn(const char* path);
-FileStatus CopyOver(const char* from, const char* to);
-// Copies from to a new file, never over an existing one; the copy is
-// left writable and visible. A copy that stopped part-way is removed.
-FileStatus CopyNew(const char* from, const char* to);
-// Copies from to folder + name + n, where n is one above the highest
-// number in use for that name (gaps stay gaps, and numbers have no upper
-// limit), so the newest numbered copy always has the highest number. The
-// copy is flushed to the disk.
-bool CopyToNextNumber(const char* from, const StrBuf& folder, const char* name, StrBuf& copy);
+// Copies from to the free name to, never over an existing file (Exists,
+// and to is untouched), with from's last-write time: a complete, flushed
+// temporary file of stem renamed in, so that to is never seen half-made;
+// where renames are refused, the bytes written into a new file to and
+// flushed. The copy is writable and visible. Only a file made here is
+// removed when the copy fails.
+FileStatus CopyNew(const StrBuf& folder, const char* stem, const char* from, const char* to);
+// Keeps bytes, the content of from, under folder + name + n, where n is
+// one above the highest number in use for that name (gaps stay gaps, and
+// numbers have no upper limit), so the newest numbered copy always has the
+// highest number. Where the highest one already holds these bytes (a run
+// cut after making it), that one is the copy and made stays false.
+bool CopyToNextNumber(const char* from, const FileBytes& bytes, const StrBuf& folder, const char* stem,
+                      const char* name, StrBuf& copy, bool& made);
 
 enum class Swap {
     Done,
     Unchanged,  // failed before target was touched
+    Held,       // another program's hold refused it; target untouched
     Damaged,    // failed while copying over target, which may be half-written
 };
 
@@ -123,4 +139,8 @@ enum class Swap {
 // old bytes in a backup, as a copy can stop half-way. A copy that a hold
 // refused never opened target, which is then unchanged.
 Swap SwapIn(const char* temp, const char* target);
+// Puts the bytes of from in place of to, the way a save puts a file in: a
+// complete, flushed temporary file of stem swapped in, and to then gets
+// exactly the attributes guarding.
+Swap PutInPlace(const StrBuf& folder, const char* stem, const char* from, const char* to, unsigned guarding);
 }  // namespace file_steps

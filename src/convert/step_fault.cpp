@@ -15,6 +15,7 @@ void (*g_tracer)(const char*, const char*) = nullptr;
 
 bool Inject() {
     ++g_injected;
+    if (g_tracer) g_tracer("failed", "");
     return true;
 }
 

@@ -35,8 +35,8 @@ FileStatus ReadFailure();
 void ForceRenames(FileStatus status, int times);
 // True, with the status to report, when the coming rename is forced.
 bool ForcedRename(FileStatus& status);
-// Tells a test what is done to which file ("flush", "rename"), in order;
-// nothing when no tracer is set.
+// Tells a test what is done to which file ("flush", "rename"), in order,
+// and when a failure is injected ("failed"); nothing when no tracer is set.
 void SetTracer(void (*tracer)(const char* what, const char* path));
 void Trace(const char* what, const char* path);
 }  // namespace step_fault

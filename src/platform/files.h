@@ -31,6 +31,9 @@ public:
     virtual unsigned long GetSize();
     // Writes the file's data through to the disk; false when closed.
     bool Flush();
+    // Gives the file the last-write time of the file at from, as a copy
+    // keeps it.
+    bool TakeWriteTime(const char* from);
 
 private:
     std::intptr_t handle_ = 0;  // 0 when closed
@@ -64,6 +67,9 @@ FileStatus DeleteFileAt(const char* path);
 // Moves from onto to in one step, replacing an existing to, written
 // through to the disk before it returns.
 FileStatus ReplaceFileWith(const char* from, const char* to);
+// Moves from to the free name to in one step, written through to the
+// disk before it returns; Exists, and nothing moved, when to is taken.
+FileStatus MoveFileNew(const char* from, const char* to);
 // Writes what the system holds of the file's data through to the disk.
 FileStatus FlushFileAt(const char* path);
 // Whether something is at path: Done, Missing, or why it could not be told.
@@ -86,3 +92,6 @@ bool WriteProfileText(const char* section, const char* key, const char* value, c
 void ForgetProfile(const char* path);
 // Waits on this thread for about ms milliseconds.
 void PauseMs(int ms);
+// This program's process, and whether another one is still running.
+unsigned long CurrentProcessId();
+bool ProcessRunning(unsigned long id);

@@ -13,6 +13,11 @@
 #include "test_support.h"
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <unistd.h>
+
+#include "platform/posix/power_cut.h"
+#include "platform/posix/profile_edit.h"
 #endif
 
 namespace {
@@ -55,9 +60,6 @@ protected:
     std::string Cmd() { return test::ReadBytes(dir.File("vaxu_cmd.txt")); }
     std::string Bak(const std::string& n = "") { return test::ReadBytes(dir.File("vaxu_cmd.txt.bak" + n)); }
     std::string Id(const char* name) { return test::FileId(dir.File(name)); }
-    void ExpectNoTemporaryFile() {
-        for (const char* f : {"vaxu.ini.tmp", "vaxu_cmd.txt.tmp"}) EXPECT_FALSE(test::Exists(dir.File(f)));
-    }
 
     test::TempDir dir, legacyDir;
     std::string source = legacyDir.File("path.txt");
@@ -149,27 +151,28 @@ TEST_F(Conversion, RerunsKeepEveryEarlierFileInOrder) {
     EXPECT_EQ(test::ReadBytes(dir.File("vaxu.ini.bak")), Ini()) << "equal settings add no copy";
     EXPECT_EQ(test::ReadBytes(dir.File("vaxu.ini.bak2")), kMissing);
 
-    int renames = 0;
+    int swaps = 0;
     for (size_t i = 0; i < trace.size(); ++i) {
-        if (trace[i].rfind("rename ", 0) != 0) continue;
-        ++renames;
-        const std::string path = trace[i].substr(7);
+        swaps += trace[i] == "swap " + dir.File("vaxu.ini") || trace[i] == "swap " + dir.File("vaxu_cmd.txt");
+        if (trace[i].rfind("rename ", 0) != 0 && trace[i].rfind("move ", 0) != 0) continue;
+        const std::string path = trace[i].substr(trace[i].find(' ') + 1);
         size_t last = i;
         while (last-- > 0 && trace[last].find(path) == std::string::npos) {
         }
         EXPECT_TRUE(last < i && trace[last] == "flush " + path) << "flushed when finished: " << trace[i];
     }
-    EXPECT_EQ(renames, 14);
+    EXPECT_EQ(swaps, 14);
     const auto at = [&](const std::string& event) { return std::find(trace.begin(), trace.end(), event) - trace.begin(); };
-    const auto firstRename = std::find_if(trace.begin(), trace.end(), [](const std::string& e) { return e.rfind("rename", 0) == 0; }) - trace.begin();
     for (const char* backup : {"vaxu.ini.bak", "vaxu_cmd.txt.bak"})
-        EXPECT_LT(at("flush " + dir.File(backup)), firstRename) << "kept on disk before the file is replaced: " << backup;
+        EXPECT_LT(at("kept " + dir.File(backup)), at("swap " + dir.File("vaxu_cmd.txt")))
+            << "kept on disk before the file is replaced: " << backup;
 }
 
 namespace {
 const char kOlderIni[] = "[VAXU]\r\nHistory=9\r\n";
 const char kOldest[] = "[Oldest]\r\nPATH=C:\\oldest.exe\r\n";
 const char kMine[] = "the user's own";
+const char kLeftover[] = "left by a run that was killed";
 using Folder = std::map<std::string, std::string>;  // name: bytes, and kReadOnly where it is
 const std::string kReadOnly = " [read-only]";
 
@@ -207,11 +210,33 @@ void Lay(const std::string& dir, const Folder& files) {
     }
 }
 
+// kExample's settings written into a vaxu.ini that held ini.
+std::string Merged(std::string ini) {
+    if (ini == kOldIni || ini == kMergedIni) return kMergedIni;
+#ifndef _WIN32
+    const char* const keys[][3] = {{"HotKey", "ALT", "1"},   {"HotKey", "Shift", "0"},   {"HotKey", "Ctrl", "1"},
+                                   {"HotKey", "Key", "90"},  {"VAXU", "History", "0"},   {"VAXU", "ToolTip", "0"},
+                                   {"VAXU", "ImeCtrl", "0"}, {"VAXU", "WndWidth", "400"}, {"VAXU", "WndHeight", "300"},
+                                   {"VAXU", "SavePosition", "0"}};
+    for (const auto& k : keys) EditProfileText(ini, k[0], k[1], k[2]);
+#endif
+    return ini;
+}
+
+// The folder as a save leaves it before anything else: without the
+// temporary files of runs no longer running.
+Folder Tidied(Folder folder) {
+    for (auto f = folder.begin(); f != folder.end();)
+        f = f->second == kLeftover ? folder.erase(f) : std::next(f);
+    return folder;
+}
+
 // The folder a conversion of kExample (with or without its command) makes
 // of before: each changed file copied to its .bak, an earlier different
 // .bak to the number above the highest; the launcher's files keep their
 // attribute, no backup is read-only.
 Folder Converted(Folder folder, bool commands) {
+    folder = Tidied(folder);
     const Folder before = folder;
     for (const std::string name : {"vaxu.ini", "vaxu_cmd.txt"}) {
         const bool existed = before.count(name);
@@ -219,21 +244,63 @@ Folder Converted(Folder folder, bool commands) {
         if (existed && Bytes(Entry(before, bak)) == Bytes(before.at(name))) continue;  // already backed up
         if (before.count(bak)) {
             unsigned long long highest = 0;
+            std::string newest;  // the highest numbered copy's bytes
             for (const auto& f : before)
                 if (f.first.rfind(bak, 0) == 0 && f.first.size() > bak.size() &&
-                    f.first.find_first_not_of("0123456789", bak.size()) == std::string::npos)
-                    highest = std::max(highest, std::stoull(f.first.substr(bak.size())));
-            folder[bak + std::to_string(highest + 1)] = Bytes(before.at(bak));
+                    f.first.find_first_not_of("0123456789", bak.size()) == std::string::npos &&
+                    std::stoull(f.first.substr(bak.size())) >= highest) {
+                    highest = std::stoull(f.first.substr(bak.size()));
+                    newest = Bytes(f.second);
+                }
+            if (!highest || newest != Bytes(before.at(bak)))
+                folder[bak + std::to_string(highest + 1)] = Bytes(before.at(bak));
         }
         if (existed) folder[bak] = Bytes(before.at(name));
         else folder.erase(bak);  // no .bak: there was no such file before this run
     }
     const auto attribute = [&](const char* name) { return ReadOnly(Entry(before, name)) ? kReadOnly : ""; };
-    folder["vaxu.ini"] = (before.count("vaxu.ini") ? kMergedIni : kExampleIni) + attribute("vaxu.ini");
+    folder["vaxu.ini"] = (before.count("vaxu.ini") ? Merged(Bytes(before.at("vaxu.ini"))) : kExampleIni) +
+                         attribute("vaxu.ini");
     folder["vaxu_cmd.txt"] = kExampleCmd + attribute("vaxu_cmd.txt");
     if (!commands) folder.erase("vaxu_cmd.txt");
     return folder;
 }
+
+// The folders the sweeps start from: none of the files; both, with older
+// backups, a gap and a leading zero in the numbers, a 12-digit number, a
+// user's odd name; vaxu.ini only, with the user's own .tmp and .bak7, an
+// earlier command backup and temporary files of other runs; read-only
+// files; files already backed up.
+const std::vector<Folder>& StartFolders() {
+    const std::string ro = kReadOnly;
+    static const std::vector<Folder> starts = {
+        {},
+        {{"vaxu.ini", kOldIni}, {"vaxu_cmd.txt", kOldCmd}, {"vaxu.ini.bak", kOlderIni},
+         {"vaxu.ini.bak999999999999", kOldest},  // numbers have no upper limit
+         {"vaxu_cmd.txt.bak", kOlderBackup}, {"vaxu_cmd.txt.bak02", kOldest},  // a gap in the numbers
+         {"vaxu_cmd.txt.bak9x", kMine}},
+        {{"vaxu.ini", kOldIni}, {"vaxu.ini.tmp", kMine}, {"vaxu.ini.bak7", kMine}, {"vaxu_cmd.txt.bak", kOldest},
+         {"vaxu_cmd.txt.vaxuconv-4000000000-2.tmp", kLeftover},  // of a process no longer there
+#ifndef _WIN32
+         {"vaxu.ini.vaxuconv-" + std::to_string(getppid()) + ".tmp", kMine},  // of another copy, still running
+#endif
+        },
+        {{"vaxu_cmd.txt", kOldCmd + ro}, {"vaxu_cmd.txt.bak", kOlderBackup + ro}, {"vaxu_cmd.txt.tmp", kMine}},
+        {{"vaxu.ini", kOldIni + ro}, {"vaxu_cmd.txt", kOldCmd}, {"vaxu.ini.bak", kOldIni},  // already backed up
+         {"vaxu_cmd.txt.bak", kOldCmd + ro}},
+    };
+    return starts;
+}
+
+// Natively: makes every listing of a folder fail, as one without the right
+// to list it does. Windows tests cannot, as they run with every right.
+#ifndef _WIN32
+constexpr bool kCanHideListing = true;
+void HideListing(bool hidden) { power_cut::FailListings(hidden); }
+#else
+constexpr bool kCanHideListing = false;
+void HideListing(bool) {}
+#endif
 
 // A failed save: one failure changed nothing; after two, each of the
 // launcher's files is as it was or, as the job says, to be restored from
@@ -246,7 +313,7 @@ void ExpectTruthfulFailure(ConvertResult r, bool twice, const Folder& start, con
     EXPECT_EQ(r == ConvertResult::NotRestored,
               job.restoreSettings != Restore::Nothing || job.restoreCommands != Restore::Nothing);
     if (!twice) {
-        EXPECT_EQ(after, start) << "one failure changes nothing";
+        EXPECT_EQ(after, Tidied(start)) << "one failure changes nothing";
         return;
     }
     const std::pair<std::string, Restore> files[] = {{"vaxu.ini", job.restoreSettings},
@@ -257,7 +324,7 @@ void ExpectTruthfulFailure(ConvertResult r, bool twice, const Folder& start, con
         const std::string was = fromBackup ? Bytes(Entry(start, f.first)) : Entry(start, f.first);
         EXPECT_EQ(f.second == Restore::Remove ? kMissing : fromBackup ? Bytes(now) : now, was) << f.first;
     }
-    for (const auto& f : start) {
+    for (const auto& f : Tidied(start)) {
         bool kept = false;
         for (const auto& a : after) kept = kept || Bytes(a.second) == Bytes(f.second);
         EXPECT_TRUE(kept) << f.first;
@@ -274,34 +341,26 @@ void ExpectTruthfulFailure(ConvertResult r, bool twice, const Folder& start, con
 // .bak; nothing is lost. Every try made busy once, as another program's
 // hold makes it, is waited out: the run converts, renaming the files in.
 TEST_F(Conversion, AFailureAtAnyStepLosesNothing) {
-    const std::string ro = kReadOnly;
-    const Folder starts[] = {
-        {},
-        {{"vaxu.ini", kOldIni}, {"vaxu_cmd.txt", kOldCmd}, {"vaxu.ini.bak", kOlderIni},
-         {"vaxu.ini.bak999999999999", kOldest},  // numbers have no upper limit
-         {"vaxu_cmd.txt.bak", kOlderBackup}, {"vaxu_cmd.txt.bak02", kOldest},  // a gap in the numbers
-         {"vaxu_cmd.txt.bak9x", kMine}},
-        {{"vaxu.ini", kOldIni}, {"vaxu.ini.tmp", kMine}, {"vaxu.ini.bak7", kMine}, {"vaxu_cmd.txt.bak", kOldest}},
-        {{"vaxu_cmd.txt", kOldCmd + ro}, {"vaxu_cmd.txt.bak", kOlderBackup + ro}, {"vaxu_cmd.txt.tmp", kMine}},
-        {{"vaxu.ini", kOldIni + ro}, {"vaxu_cmd.txt", kOldCmd}, {"vaxu.ini.bak", kOldIni},  // already backed up
-         {"vaxu_cmd.txt.bak", kOldCmd + ro}},
-    };
+    const std::vector<Folder>& starts = StartFolders();
     for (FileStatus kind : {FileStatus::Refused, FileStatus::Busy})
     for (const char* legacy : {kExample, "#HotKey 3 90\r\n#Window 400 300\r\n"})
     for (bool renames : {true, false})
-    for (const Folder& start : starts) {
+    for (const Folder& start : starts)
+    for (bool hidden : {false, true}) {  // the folder's listing fails, natively, from files already backed up
         const bool busy = kind == FileStatus::Busy, commands = legacy == kExample;
-        if (busy && !renames) continue;
+        if ((busy && !renames) || (hidden && (&start != &starts[4] || !kCanHideListing))) continue;
         int secondFailures = 0;
         for (long k = 1, then = 0;; ++then) {
             Lay(dir.Path(), start);
             const std::string oldIni = Id("vaxu.ini"), oldCmd = Id("vaxu_cmd.txt");
             step_fault::Arm(k, kind, then);
             if (!renames) step_fault::ForceRenames(FileStatus::Refused, -1);
+            HideListing(hidden);
             const ConvertResult r = Convert(legacy);
+            HideListing(false);
             const int injected = step_fault::Injected();
             step_fault::Disarm();
-            SCOPED_TRACE(testing::Message() << busy << commands << renames << start.size() << " step " << k << "+" << then);
+            SCOPED_TRACE(testing::Message() << busy << commands << renames << hidden << start.size() << " step " << k << "+" << then);
             const Folder after = Snapshot(dir.Path());
             const bool converted = r == ConvertResult::Converted;
             if (converted) {
@@ -326,11 +385,143 @@ TEST_F(Conversion, AFailureAtAnyStepLosesNothing) {
     }
 }
 
+#ifndef _WIN32
+namespace {
+// The launcher's file whose content a name keeps: the file itself, its
+// .bak or a numbered copy; "" for any other name.
+std::string KeptFor(const std::string& name) {
+    for (const std::string stem : {"vaxu.ini", "vaxu_cmd.txt"}) {
+        if (name == stem || name == stem + ".bak") return stem;
+        const std::string bak = stem + ".bak";
+        if (name.rfind(bak, 0) == 0 && name.size() > bak.size() &&
+            name.find_first_not_of("0123456789", bak.size()) == std::string::npos)
+            return stem + " numbered";
+    }
+    return "";
+}
+
+bool Kept(const Folder& folder, const std::string& stem, const std::string& bytes) {
+    for (const auto& f : folder)
+        if (KeptFor(f.first).rfind(stem, 0) == 0 && Bytes(f.second) == bytes) return true;
+    return false;
+}
+
+// Every content the launcher's files and their backups held at the start
+// is still complete under the file's name, its .bak or a numbered name; no
+// such content is numbered twice unless it already was; the user's files
+// stay as they were.
+void ExpectNothingLost(const Folder& start, const Folder& now) {
+    std::map<std::string, int> numbered, numberedAtStart;
+    for (const auto& f : start) {
+        const std::string stem = KeptFor(f.first);
+        EXPECT_TRUE(stem.empty() || Kept(now, stem.substr(0, stem.find(' ')), Bytes(f.second))) << f.first << testing::PrintToString(now);
+        EXPECT_TRUE(f.second != kMine || Entry(now, f.first) == kMine) << f.first;
+        if (!stem.empty()) numberedAtStart[Bytes(f.second)] += stem.find(' ') != std::string::npos;
+    }
+    for (const auto& f : now)
+        if (KeptFor(f.first).find(' ') != std::string::npos && numberedAtStart.count(Bytes(f.second)))
+            ++numbered[Bytes(f.second)];
+    for (const auto& n : numbered) EXPECT_LE(n.second, std::max(1, numberedAtStart[n.first])) << "numbered twice";
+}
+
+// Where renames work, each of the launcher's files holds its old or its new
+// bytes, complete, or is absent where it was.
+void ExpectWholeLauncherFiles(const Folder& start, const Folder& now) {
+    const std::string ini = Entry(now, "vaxu.ini"), cmd = Entry(now, "vaxu_cmd.txt");
+    const std::string oldIni = Entry(start, "vaxu.ini");
+    EXPECT_TRUE(Bytes(ini) == Bytes(oldIni) || Bytes(ini) == (oldIni == kMissing ? kExampleIni : Merged(Bytes(oldIni)))) << ini;
+    EXPECT_TRUE(Bytes(cmd) == Bytes(Entry(start, "vaxu_cmd.txt")) || Bytes(cmd) == kExampleCmd) << cmd;
+}
+
+// What a cut run left, without its own temporary files.
+Folder WithoutTemporaryFiles(Folder folder) {
+    for (auto f = folder.begin(); f != folder.end();)
+        f = f->first.find(".vaxuconv-") != std::string::npos && f->second != kMine ? folder.erase(f) : std::next(f);
+    return folder;
+}
+
+long g_callsAtFailure = -1;
+bool g_copiedInPlace = false;  // a launcher's file written over where its rename failed
+}  // namespace
+
+// The power cut after each file call of a save, as SQLite's crash tests
+// cut it: from every start folder, with renames working and refused, and
+// after each single failure at every call of the undo. The disk then holds
+// what the last flush made sure of, and each file's unflushed data kept,
+// lost, torn or garbage. Nothing held at the start is lost, and the next
+// run, whole or itself cut at any of its calls, converts as a run on that
+// folder would, tidying the cut run's temporary files away.
+TEST_F(Conversion, APowerCutAtAnyPointLosesNothing) {
+    long secondCut = 0, secondRunsWhole = 0, cuts = 0, calls = 0;
+    const auto cutRun = [&](const Folder& lay, long k, long cut, unsigned scenario, bool renames) {
+        Lay(dir.Path(), lay);
+        g_copiedInPlace = false;
+        power_cut::Arm(dir.Path().c_str(), cut);
+        step_fault::Arm(k);
+        if (!renames) step_fault::ForceRenames(FileStatus::Refused, -1);
+        Convert(kExample);
+        const bool out = power_cut::WentOut();
+        calls = power_cut::Calls();
+        power_cut::LayDown(scenario);
+        step_fault::Disarm();
+        return out;
+    };
+    const auto nextRun = [&](const Folder& start, const Folder& cut) {
+        power_cut::Arm(dir.Path().c_str(), -1);  // never cut, and no real disk sync
+        EXPECT_EQ(Convert(kExample), ConvertResult::Converted);
+        power_cut::Disarm();
+        const Folder after = Snapshot(dir.Path());
+        EXPECT_EQ(after, Converted(WithoutTemporaryFiles(cut), true));
+        ExpectNothingLost(start, after);
+    };
+    step_fault::SetTracer([](const char* what, const char* path) {
+        if (std::string(what) == "failed" && g_callsAtFailure < 0) g_callsAtFailure = power_cut::Calls();
+        const std::string p = path;
+        g_copiedInPlace = g_copiedInPlace || (std::string(what) == "copy in place" && p.find(".bak") == std::string::npos);
+    });
+    for (bool renames : {true, false})
+    for (const Folder& start : StartFolders())
+    for (long k = 0;; ++k) {  // k: the step that fails first, 0 for none
+        if (k > 0 && !renames) break;
+        g_callsAtFailure = -1;
+        cutRun(start, k, -1, 0, renames);
+        const long total = calls, failed = g_callsAtFailure;
+        if (k > 0 && failed < 0) break;  // no step k
+        for (long cut = std::max(0L, failed); cut < total; ++cut, ++cuts) {
+            // A killed run and one cut, or, in the undo, one of each in turn.
+            const std::vector<unsigned> scenarios = k > 0 ? std::vector<unsigned>{unsigned(cut % 8)}
+                                                          : std::vector<unsigned>{0, unsigned(1 + cut % 7)};
+            for (unsigned s : scenarios) {
+                SCOPED_TRACE(testing::Message() << renames << start.size() << " step " << k << " cut " << cut << " scenario " << s);
+                ASSERT_TRUE(cutRun(start, k, cut, s, renames));
+                const Folder cutFolder = Snapshot(dir.Path());
+                ExpectNothingLost(start, cutFolder);
+                if (!g_copiedInPlace) ExpectWholeLauncherFiles(start, cutFolder);
+                nextRun(start, cutFolder);
+                if (k > 0) continue;
+                if (!cutRun(cutFolder, 0, secondCut++, (s + 3) % 8, true)) {
+                    secondCut = 0;  // past its last call: every call of a next run was cut
+                    ++secondRunsWhole;
+                }
+                const Folder secondFolder = Snapshot(dir.Path());
+                ExpectNothingLost(start, secondFolder);
+                nextRun(start, secondFolder);
+            }
+        }
+    }
+    step_fault::SetTracer(nullptr);
+    EXPECT_GT(secondRunsWhole, 0);
+    std::printf("%ld cut points\n", cuts);
+}
+#endif
+
 // A new file taken away before its rename, or a source or a vaxu.ini that
 // cannot be read to its end, changes nothing. A source whose read meets a
 // lock for a moment is read again from its start.
 TEST_F(Conversion, MissingFilesAndReadErrorsChangeNothing) {
     PutOldFiles();
+    test::WriteBytes(dir.File("vaxu.ini.bak"), kOldIni);  // backed up already: the first rename is a swap
+    test::WriteBytes(dir.File("vaxu_cmd.txt.bak"), kOldCmd);
     step_fault::ForceRenames(FileStatus::Missing, 1);  // the new file was taken away before its rename
     EXPECT_EQ(Convert(kExample), ConvertResult::NotSaved);
     step_fault::Disarm();
@@ -359,34 +550,35 @@ TEST_F(Conversion, MissingFilesAndReadErrorsChangeNothing) {
     EXPECT_EQ(job.commands.Count(), 100);
 }
 
-// Every allocation of a realistic conversion made to fail in turn: the run
-// reports it, and the launcher's files are either both new or as they were.
-TEST_F(Conversion, AnAllocationFailureAnywhereLeavesBothFilesAsTheyWere) {
+// Every allocation of a realistic conversion, from a folder with both files
+// and earlier backups, made to fail in turn: the run says it saved nothing,
+// never blames a file, and leaves the whole folder as it was; or it
+// converts.
+TEST_F(Conversion, AnAllocationFailureAnywhereSavesNothingOrAll) {
     std::string legacy = "// settings\r\n#HotKey 6 86\r\n#HistoryMaxNum 20\r\n#Window 480 320\r\n";
     for (int i = 0; i < 25; ++i)
         legacy += "コマンド" + std::to_string(i) + " C:\\Program Files\\tool" + std::to_string(i) +
                   ".exe [CD:C:\\作業] [Comment:説明" + std::to_string(i) + "]\r\n";
     ASSERT_EQ(Convert(legacy), ConvertResult::Converted);  // the command list keeps its storage from here on
-    const std::string convertedCmd = Cmd();
-    PutOldFiles();
+    const Folder start = {{"vaxu.ini", kOldIni}, {"vaxu_cmd.txt", kOldCmd}, {"vaxu.ini.bak", kOlderIni},
+                          {"vaxu_cmd.txt.bak", kOlderBackup}};
+    Lay(dir.Path(), start);
     long total;
     {
         test::AllocFailure count(0);
         ASSERT_EQ(job.RunConversion(), ConvertResult::Converted);
         total = alloc_fault::Count();
     }
-    const std::string convertedIni = Ini();
+    const Folder converted = Snapshot(dir.Path());
     for (long k = 1; k <= total; ++k) {
-        PutOldFiles();
+        Lay(dir.Path(), start);
         Prepare(legacy);
         test::AllocFailure fail(k);
-        ConvertResult r = job.RunConversion();
+        const ConvertResult r = job.RunConversion();
         ASSERT_TRUE(alloc_fault::Injected());
-        EXPECT_NE(r, ConvertResult::NotSettingsFile) << "memory exhaustion is no verdict on the file, " << k;
-        const bool converted = r == ConvertResult::Converted;
-        EXPECT_EQ(Cmd(), converted ? convertedCmd : kOldCmd) << k;
-        EXPECT_EQ(Ini(), converted ? convertedIni : kOldIni) << k;
-        EXPECT_TRUE(converted || job.sourcePath.IsEmpty()) << k;
+        EXPECT_TRUE(r == ConvertResult::Converted || r == ConvertResult::NotSaved) << "no verdict on a file, " << k;
+        EXPECT_EQ(Snapshot(dir.Path()), r == ConvertResult::Converted ? converted : start) << k;
+        EXPECT_TRUE(r == ConvertResult::Converted || job.sourcePath.IsEmpty()) << k;
     }
 }
 

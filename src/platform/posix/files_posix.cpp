@@ -1,6 +1,7 @@
 // Native file services: POSIX calls standing in for the Win32 ones.
 #include <fcntl.h>
 #include <glob.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <ctime>
 
 #include "platform/files.h"
+#include "platform/posix/power_cut.h"
 
 namespace {
 int AsFd(std::intptr_t h) { return static_cast<int>(h - 1); }
@@ -24,6 +26,36 @@ bool RefusedAsReadOnly(const char* target) {
     return true;
 }
 
+// Opens path as open(2) does, through the power-cut seam, which learns
+// whether a file was made or emptied.
+int OpenFile(const char* path, int flags) {
+    if (!power_cut::Allow()) return -1;
+    struct stat st;
+    const bool existed = (flags & O_CREAT) && ::stat(path, &st) == 0;
+    const int fd = ::open(path, flags | O_CLOEXEC, 0644);
+    if (fd >= 0 && (flags & O_CREAT)) {
+        if (!existed) power_cut::Created(path);
+        else if (flags & O_TRUNC) power_cut::Truncated(path);
+    }
+    return fd;
+}
+
+bool WriteFile(int fd, const char* path, const void* data, int count) {
+    if (!power_cut::Allow()) return false;
+    const off_t at = ::lseek(fd, 0, SEEK_CUR);
+    const bool written = ::write(fd, data, count) == count;
+    if (count > 0) power_cut::Wrote(path, static_cast<long>(at), data, written ? count : 0);
+    return written;
+}
+
+// A simulated power cut needs no real disk sync.
+bool SyncFile(int fd, const char* path) {
+    if (!power_cut::Allow()) return false;
+    const bool synced = power_cut::Armed() || ::fsync(fd) == 0;
+    if (synced) power_cut::Flushed(path);
+    return synced;
+}
+
 // Copies from onto to; create: only into a new file, as CopyFileA refuses
 // an existing target when asked to. Like CopyFileA, the copy gets the
 // source's read-only attribute.
@@ -31,12 +63,12 @@ FileStatus CopyInto(const char* from, const char* to, bool create) {
     FileObj source;
     if (!source.Open(from, false, false)) return StatusOf(false);
     if (!create && RefusedAsReadOnly(to)) return StatusOf(false);
-    const int target = ::open(to, O_WRONLY | O_CREAT | O_CLOEXEC | (create ? O_EXCL : O_TRUNC), 0644);
+    const int target = OpenFile(to, O_WRONLY | O_CREAT | (create ? O_EXCL : O_TRUNC));
     if (target < 0) return StatusOf(false);
     char block[4096];
     int got = 0;
     bool written = true;
-    while (written && (got = source.Read(block, sizeof block)) > 0) written = ::write(target, block, got) == got;
+    while (written && (got = source.Read(block, sizeof block)) > 0) written = WriteFile(target, to, block, got);
     const FileStatus status = StatusOf(written && got == 0);
     ::close(target);
     if (status == FileStatus::Done) SetGuardingAttributes(to, GuardingAttributes(from));
@@ -55,7 +87,7 @@ FileStatus LastFileStatus() {
 bool FileObj::Open(const char* path, bool write, bool create) {
     Close();
     int flags = (write ? O_RDWR : O_RDONLY) | (create ? O_CREAT | O_TRUNC : 0);
-    int fd = ::open(path, flags | O_CLOEXEC, 0644);
+    int fd = OpenFile(path, flags);
     if (fd < 0) {
         handle_ = 0;
         return false;
@@ -74,7 +106,7 @@ bool FileObj::Open(const char* path, bool write, bool create) {
 
 bool FileObj::CreateNew(const char* path) {
     Close();
-    const int fd = ::open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int fd = OpenFile(path, O_RDWR | O_CREAT | O_EXCL);
     if (fd < 0) return false;
     handle_ = static_cast<std::intptr_t>(fd) + 1;
     path_.Assign(path);
@@ -90,12 +122,13 @@ void FileObj::Close() {
 
 int FileObj::Read(void* buffer, int count) {
     if (!handle_ || count <= 0) return 0;
+    if (!power_cut::Allow()) return -1;
     ssize_t got = ::read(AsFd(handle_), buffer, static_cast<size_t>(count));
     return got < 0 ? -1 : static_cast<int>(got);
 }
 
 bool FileObj::Write(const void* buffer, int count) {
-    return handle_ && count >= 0 && ::write(AsFd(handle_), buffer, count) == count;
+    return handle_ && count >= 0 && WriteFile(AsFd(handle_), path_.Text(), buffer, count);
 }
 
 bool FileObj::Seek(long distance, int method) {
@@ -108,9 +141,26 @@ unsigned long FileObj::GetSize() {
     return static_cast<unsigned long>(st.st_size);
 }
 
-bool FileObj::Flush() { return handle_ && ::fsync(AsFd(handle_)) == 0; }
+bool FileObj::Flush() { return handle_ && SyncFile(AsFd(handle_), path_.Text()); }
+
+bool FileObj::TakeWriteTime(const char* from) {
+    struct stat st;
+    if (!handle_ || !power_cut::Allow() || ::stat(from, &st) != 0) return false;
+    const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+    return ::futimens(AsFd(handle_), times) == 0;
+}
+
+namespace {
+// A listing that fails, as without the right to list the folder.
+bool ListingRefused() {
+    if (!power_cut::ListingFails()) return false;
+    errno = EACCES;
+    return true;
+}
+}  // namespace
 
 bool FileExists(const char* path) {
+    if (ListingRefused() || !power_cut::Allow()) return false;
     glob_t found;
     int rc = glob(path, GLOB_NOSORT | GLOB_NOESCAPE, nullptr, &found);
     globfree(&found);
@@ -124,32 +174,44 @@ FileStatus CopyFileOver(const char* from, const char* to) { return CopyInto(from
 
 FileStatus CopyFileNew(const char* from, const char* to) { return CopyInto(from, to, true); }
 
-FileStatus DeleteFileAt(const char* path) { return StatusOf(!RefusedAsReadOnly(path) && ::unlink(path) == 0); }
+FileStatus DeleteFileAt(const char* path) {
+    if (!power_cut::Allow() || RefusedAsReadOnly(path) || ::unlink(path) != 0) return StatusOf(false);
+    power_cut::Removed(path);
+    return FileStatus::Done;
+}
 
 FileStatus ReplaceFileWith(const char* from, const char* to) {
-    return StatusOf(!RefusedAsReadOnly(to) && std::rename(from, to) == 0);
+    if (!power_cut::Allow() || RefusedAsReadOnly(to) || std::rename(from, to) != 0) return StatusOf(false);
+    power_cut::Renamed(from, to);
+    return FileStatus::Done;
+}
+
+FileStatus MoveFileNew(const char* from, const char* to) {
+    if (!power_cut::Allow() || ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) != 0) return StatusOf(false);
+    power_cut::Renamed(from, to);
+    return FileStatus::Done;
 }
 
 // Windows needs write access to flush, which a read-only file refuses.
 FileStatus FlushFileAt(const char* path) {
     if (RefusedAsReadOnly(path)) return StatusOf(false);
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    const int fd = OpenFile(path, O_RDONLY);
     if (fd < 0) return StatusOf(false);
-    const FileStatus status = StatusOf(::fsync(fd) == 0);
+    const FileStatus status = StatusOf(SyncFile(fd, path));
     ::close(fd);
     return status;
 }
 
 FileStatus ProbeFile(const char* path) {
     struct stat st;
-    return StatusOf(::stat(path, &st) == 0);
+    return StatusOf(power_cut::Allow() && ::stat(path, &st) == 0);
 }
 
 // Read-only as Windows shows a file that its owner may not write; the
 // other guarding attributes have no counterpart here.
 unsigned GuardingAttributes(const char* path) {
     struct stat st;
-    return ::stat(path, &st) == 0 && !S_ISDIR(st.st_mode) && !(st.st_mode & S_IWUSR) ? kReadOnlyAttribute : 0;
+    return power_cut::Allow() && ::stat(path, &st) == 0 && !S_ISDIR(st.st_mode) && !(st.st_mode & S_IWUSR) ? kReadOnlyAttribute : 0;
 }
 
 bool SetGuardingAttributes(const char* path, unsigned attributes) {
@@ -157,10 +219,13 @@ bool SetGuardingAttributes(const char* path, unsigned attributes) {
     if (::stat(path, &st) != 0) return false;
     const mode_t writable = S_IWUSR | S_IWGRP | S_IWOTH;
     const mode_t mode = attributes & kReadOnlyAttribute ? st.st_mode & ~writable : st.st_mode | S_IWUSR;
-    return ::chmod(path, mode & 07777) == 0;
+    if (!power_cut::Allow() || ::chmod(path, mode & 07777) != 0) return false;
+    power_cut::ReadOnlySet(path, attributes & kReadOnlyAttribute);
+    return true;
 }
 
 bool ForEachName(const char* pattern, void (*each)(const char* name, void* context), void* context) {
+    if (ListingRefused() || !power_cut::Allow()) return false;
     glob_t found;
     const int rc = glob(pattern, GLOB_NOSORT | GLOB_NOESCAPE, nullptr, &found);
     for (size_t i = 0; rc == 0 && i < found.gl_pathc; ++i) {
@@ -172,6 +237,14 @@ bool ForEachName(const char* pattern, void (*each)(const char* name, void* conte
 }
 
 void ForgetProfile(const char*) {}  // the native writer keeps nothing between calls
+
+unsigned long CurrentProcessId() { return static_cast<unsigned long>(::getpid()); }
+
+// Signal 0 only asks: EPERM means a process of another user.
+bool ProcessRunning(unsigned long id) {
+    const pid_t pid = static_cast<pid_t>(id);
+    return pid > 0 && static_cast<unsigned long>(pid) == id && (::kill(pid, 0) == 0 || errno == EPERM);
+}
 
 void PauseMs(int ms) {
     struct timespec pause = {ms / 1000, (ms % 1000) * 1000000L};

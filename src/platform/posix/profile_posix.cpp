@@ -10,7 +10,6 @@
 #include "platform/posix/profile_edit.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <vector>
 
 #include "platform/ansi_text.h"
@@ -92,21 +91,19 @@ void EndLine(std::vector<Line>& lines, size_t at) {
     if (at > 0 && lines[at - 1].ending.empty()) lines[at - 1].ending = "\r\n";
 }
 
+// Through the native file layer, so that its seams see the writer too.
 bool Load(const char* path, std::string& all) {
-    std::FILE* f = std::fopen(path, "rb");
-    if (!f) return errno == ENOENT;
+    FileObj f;
+    if (!f.Open(path, false, false)) return errno == ENOENT;
     char block[4096];
-    for (size_t got; (got = std::fread(block, 1, sizeof block, f)) > 0;) all.append(block, got);
-    bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
+    int got;
+    while ((got = f.Read(block, sizeof block)) > 0) all.append(block, static_cast<size_t>(got));
+    return got == 0;
 }
 
 bool Save(const char* path, const std::string& all) {
-    std::FILE* f = std::fopen(path, "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(all.data(), 1, all.size(), f) == all.size();
-    return std::fclose(f) == 0 && ok;
+    FileObj f;
+    return f.Open(path, true, true) && f.Write(all.data(), static_cast<int>(all.size()));
 }
 }  // namespace
 

@@ -81,6 +81,12 @@ unsigned long FileObj::GetSize() { return handle_ ? GetFileSize(AsHandle(handle_
 
 bool FileObj::Flush() { return handle_ && FlushFileBuffers(AsHandle(handle_)); }
 
+bool FileObj::TakeWriteTime(const char* from) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return handle_ && GetFileAttributesExA(from, GetFileExInfoStandard, &data) &&
+           SetFileTime(AsHandle(handle_), nullptr, nullptr, &data.ftLastWriteTime);
+}
+
 bool FileExists(const char* path) {
     WIN32_FIND_DATAA data;
     HANDLE h = FindFirstFileA(path, &data);
@@ -97,6 +103,10 @@ FileStatus DeleteFileAt(const char* path) { return StatusOf(DeleteFileA(path)); 
 
 FileStatus ReplaceFileWith(const char* from, const char* to) {
     return StatusOf(MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+}
+
+FileStatus MoveFileNew(const char* from, const char* to) {
+    return StatusOf(MoveFileExA(from, to, MOVEFILE_WRITE_THROUGH));
 }
 
 // Flushing needs write access; other programs may keep the file open.
@@ -150,3 +160,14 @@ bool WriteProfileText(const char* section, const char* key, const char* value, c
 void ForgetProfile(const char* path) { WritePrivateProfileStringA(nullptr, nullptr, nullptr, path); }
 
 void PauseMs(int ms) { Sleep(static_cast<DWORD>(ms)); }
+
+unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
+
+// A process that cannot be opened for lack of rights still runs.
+bool ProcessRunning(unsigned long id) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
+    if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+}
