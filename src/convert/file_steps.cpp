@@ -259,9 +259,14 @@ bool CopyToNextNumber(const char* from, const FileBytes& bytes, const StrBuf& fo
 
 Swap PutInPlace(const StrBuf& folder, const char* stem, const char* from, const char* to, unsigned guarding) {
     FileBytes bytes;
+    FileObj file;
     StrBuf temp;
     Swap put = Swap::Unchanged;
-    if (bytes.Load(from) && WriteTempFile(folder, stem, bytes.Data(), bytes.Size(), temp)) put = SwapIn(temp.Text(), to);
+    if (bytes.Load(from) && CreateAtFreeName(folder, stem, file, temp) && WriteCopy(file, bytes, from, temp.Text())) {
+        file.Close();
+        put = SwapIn(temp.Text(), to);
+    }
+    file.Close();
     RemoveOwn(temp.Text());
     if (put == Swap::Done && !SetGuardingAttributes(to, guarding)) put = Swap::Damaged;
     return put;

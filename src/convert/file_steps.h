@@ -141,6 +141,7 @@ enum class Swap {
 Swap SwapIn(const char* temp, const char* target);
 // Puts the bytes of from in place of to, the way a save puts a file in: a
 // complete, flushed temporary file of stem swapped in, and to then gets
-// exactly the attributes guarding.
+// from's last-write time, as a copy does, and exactly the attributes
+// guarding.
 Swap PutInPlace(const StrBuf& folder, const char* stem, const char* from, const char* to, unsigned guarding);
 }  // namespace file_steps

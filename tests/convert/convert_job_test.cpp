@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -60,6 +62,11 @@ protected:
     std::string Cmd() { return test::ReadBytes(dir.File("vaxu_cmd.txt")); }
     std::string Bak(const std::string& n = "") { return test::ReadBytes(dir.File("vaxu_cmd.txt.bak" + n)); }
     std::string Id(const char* name) { return test::FileId(dir.File(name)); }
+    // Last-write times a day apart, which a backup keeps as a copy does.
+    std::filesystem::file_time_type Time(const char* name) { return std::filesystem::last_write_time(dir.File(name)); }
+    void SetTime(const char* name, int days) {
+        std::filesystem::last_write_time(dir.File(name), std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * days));
+    }
 
     test::TempDir dir, legacyDir;
     std::string source = legacyDir.File("path.txt");
@@ -75,6 +82,8 @@ TEST_F(Conversion, WritesBothFilesAndBacksUpTheOldCommandFile) {
     EXPECT_STREQ(job.sourcePath.Text(), source.c_str());
 
     PutOldFiles();
+    SetTime("vaxu_cmd.txt", 2);
+    const auto before = Time("vaxu_cmd.txt");
     ASSERT_EQ(Convert("#HotKey 4 112\n#HistoryMaxNum 30\n#ToolTip 2\n#ImeCtrl 2\n#SavePosition 3\n#TabNum 5\n"
                       "Tool C:\\a.exe [CD:C:\\w] [Comment:first]\nOther C:\\o.exe [CD:]\nTool C:\\b.exe\n"),
               ConvertResult::Converted);
@@ -82,10 +91,14 @@ TEST_F(Conversion, WritesBothFilesAndBacksUpTheOldCommandFile) {
                      "WndHeight=0\r\nSavePosition=3\r\n[HotKey]\r\nALT=0\r\nShift=1\r\nCtrl=0\r\nKey=112\r\n");
     EXPECT_EQ(Cmd(), "[Tool]\r\nPATH=C:\\b.exe\r\n[Other]\r\nPATH=C:\\o.exe \r\nFOLDER=\r\n");
     EXPECT_EQ(Bak(), kOldCmd);
+    EXPECT_EQ(Time("vaxu_cmd.txt.bak"), before);
     EXPECT_EQ(job.commands.Count(), 3);
 
     // No command lines: the old command file goes to the backup, none replaces it.
+    SetTime("vaxu_cmd.txt", 1);
+    const auto last = Time("vaxu_cmd.txt");
     ASSERT_EQ(Convert("#HotKey 1 65\n"), ConvertResult::Converted);
+    EXPECT_TRUE(Time("vaxu_cmd.txt.bak") == last && Time("vaxu_cmd.txt.bak1") == before) << "as copies keep them";
     EXPECT_EQ(Cmd(), kMissing);
     EXPECT_EQ(Bak(), "[Tool]\r\nPATH=C:\\b.exe\r\n[Other]\r\nPATH=C:\\o.exe \r\nFOLDER=\r\n");
     EXPECT_EQ(Ini(), "[Other]\r\nx=1\r\n[VAXU]\r\nTheme=dark\r\nHistory=0\r\nToolTip=0\r\nImeCtrl=0\r\nWndWidth=0\r\n"
