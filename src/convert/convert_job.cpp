@@ -1,5 +1,7 @@
 #include "convert/convert_job.h"
 
+#include <initializer_list>
+
 #include "convert/command_file.h"
 #include "convert/file_steps.h"
 #include "convert/step_fault.h"
@@ -117,11 +119,14 @@ ConvertResult BackUp(SaveState& s, SavedFile& f) {
     f.backupGuarding = GuardingAttributes(backup);
     if (!file_steps::CopyToNextNumber(backup, previous, s.folder, f.name, f.backupName, f.numbered, f.numberedMade))
         return ConvertResult::NotSaved;
-    f.backupTouched = true;
-    if (!f.existed) return file_steps::Remove(backup) ? ConvertResult::Converted : f.blocked;
+    if (!f.existed) {
+        f.backupTouched = file_steps::Remove(backup);
+        return f.backupTouched ? ConvertResult::Converted : f.blocked;
+    }
     // Replaced whole, never left half-copied; a backup is for the user to
     // find and copy back, so it is neither read-only nor hidden.
     const Swap put = file_steps::PutInPlace(s.folder, f.name, f.path.Text(), backup, 0);
+    f.backupTouched = put == Swap::Done || put == Swap::Damaged;
     if (put == Swap::Done) return ConvertResult::Converted;
     return put == Swap::Held ? f.blocked : ConvertResult::NotSaved;
 }
@@ -138,7 +143,10 @@ Swap SwapCommandFile(SaveState& s) {
 // save puts one in, complete and flushed before it takes the name, so the
 // backup may then go. True when it is as it was.
 bool PutBack(const SaveState& s, const SavedFile& f) {
-    if (f.swap == Swap::Unchanged || f.swap == Swap::Held) return true;
+    if (f.swap == Swap::Unchanged) return true;
+    // A copy over the file that a hold stopped may have opened it first
+    // (a lock met part-way); its backup, complete by now, tells.
+    if (f.swap == Swap::Held && f.existed && file_steps::SameBytes(f.path.Text(), f.backup.Text())) return true;
     if (!f.existed) return f.temp.IsEmpty() || file_steps::Remove(f.path.Text());
     return file_steps::PutInPlace(s.folder, f.name, f.backup.Text(), f.path.Text(), f.guarding) == Swap::Done;
 }
@@ -153,6 +161,14 @@ void UndoBackUp(const SaveState& s, const SavedFile& f) {
         file_steps::PutInPlace(s.folder, f.name, f.numbered.Text(), backup, f.backupGuarding) != Swap::Done)
         return;  // the earlier backup stays in its numbered copy
     if (f.numberedMade) file_steps::Remove(f.numbered.Text());
+}
+
+// A rename or a deletion is durable only once a flush has committed it:
+// one flush, of any file in the folder that can be written, commits those
+// made so far, so that an outcome told is an outcome kept.
+void CommitRenames(const SaveState& s) {
+    for (const StrBuf* path : {&s.ini.temp, &s.cmd.temp, &s.ini.path, &s.cmd.path, &s.ini.backup, &s.cmd.backup})
+        if (FlushFileAt(path->Text()) == FileStatus::Done) return;
 }
 
 Restore RestoreNeeded(const SaveState& s, const SavedFile& f) {
@@ -224,6 +240,7 @@ ConvertResult ConvertJob::Undo(SaveState& s, ConvertResult failure) {
     if (restoreCommands != Restore::FromBackup) UndoBackUp(s, s.cmd);
     if (restoreSettings != Restore::FromBackup) UndoBackUp(s, s.ini);
     const bool restored = restoreSettings == Restore::Nothing && restoreCommands == Restore::Nothing;
+    CommitRenames(s);
     return restored ? failure : ConvertResult::NotRestored;
 }
 
@@ -245,6 +262,7 @@ ConvertResult ConvertJob::SaveNewFiles() {
         if (s.cmd.swap == Swap::Done) s.ini.swap = file_steps::SwapIn(s.ini.temp.Text(), s.ini.path.Text());
         if (s.ini.swap != Swap::Done) result = ConvertResult::NotSaved;
     }
+    if (result == ConvertResult::Converted) CommitRenames(s);
     if (result != ConvertResult::Converted) result = Undo(s, result);
     file_steps::RemoveOwn(s.cmd.temp.Text());
     file_steps::RemoveOwn(s.ini.temp.Text());

@@ -24,7 +24,8 @@ bool CreateAtFreeName(const StrBuf& folder, const char* stem, FileObj& file, Str
         if (!named) break;
         const FileStatus made = Retrying([&] { return StatusOf(file.CreateNew(path.Text())); }, nullptr, IsBusy);
         if (made == FileStatus::Done) return true;
-        if (made != FileStatus::Exists) break;
+        // A name still taken by a file being deleted answers access denied.
+        if (made != FileStatus::Exists && made != FileStatus::Denied) break;
     }
     path.Wipe();
     return false;
@@ -201,6 +202,11 @@ bool FileBytes::Grow() {
     data_ = data;
     capacity_ = capacity;
     return true;
+}
+
+bool SameBytes(const char* path, const char* other) {
+    FileBytes a, b;
+    return a.Load(path) && b.Load(other) && a.Equals(b);
 }
 
 bool WriteTempFile(const StrBuf& folder, const char* stem, const char* data, std::size_t size, StrBuf& path) {

@@ -23,6 +23,10 @@ inline bool IsBusy(FileStatus status) { return status == FileStatus::Busy; }
 // starts) leaves that file cut short, as a full disk may.
 template <typename Op>
 FileStatus Try(Op op, const char* copyTarget) {
+    if (copyTarget && step_fault::CopiesLocked()) {
+        step_fault::CutShort(copyTarget);
+        return FileStatus::Busy;
+    }
     FileStatus injected;
     if (!step_fault::TryFails(injected)) return op();
     if (copyTarget && injected != FileStatus::Busy) step_fault::CutShort(copyTarget);
@@ -104,6 +108,8 @@ bool WriteTempFile(const StrBuf& folder, const char* stem, const char* data, std
 // launcher's file stems; those of another copy still running stay, and so
 // does every file without the mark.
 void RemoveLeftovers(const StrBuf& folder, const char* const* stems, int count);
+// Whether both files can be read whole and hold the same bytes.
+bool SameBytes(const char* path, const char* other);
 // Flushes a finished file to the disk before it is renamed in.
 bool Flush(const char* path);
 // Removes a file of this run; true when it is gone.

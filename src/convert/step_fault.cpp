@@ -11,6 +11,7 @@ FileStatus g_readKind = FileStatus::Refused;
 int g_injected = 0;
 FileStatus g_renameStatus = FileStatus::Done;
 int g_forcedRenames = 0;
+bool g_copiesLocked = false;
 void (*g_tracer)(const char*, const char*) = nullptr;
 
 bool Inject() {
@@ -34,6 +35,7 @@ void Arm(long failAt, FileStatus kind, long thenAt) {
     g_kind = kind;
     g_injected = 0;
     g_forcedRenames = 0;
+    g_copiesLocked = false;
 }
 void Disarm() { Arm(0); }
 int Injected() { return g_injected; }
@@ -48,6 +50,9 @@ void CutShort(const char* target) {
     FileObj file;
     file.Open(target, true, true);
 }
+
+void LockCopies() { g_copiesLocked = true; }
+bool CopiesLocked() { return g_copiesLocked; }
 
 void ArmRead(long failAt, FileStatus kind) {
     g_reads = 0;

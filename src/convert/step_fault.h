@@ -22,6 +22,10 @@ bool TryFails(FileStatus& status);
 // What a failed try of a copy leaves: its target cut short, as a copy that
 // stops part-way may leave it.
 void CutShort(const char* target);
+// From now until Arm, every try of a copy over a file meets a lock part-way
+// (another program's, for good): its target cut short, then Busy.
+void LockCopies();
+bool CopiesLocked();
 
 // Counts the openings and the reads of the files read whole (the source,
 // then vaxu.ini); the one numbered failAt (1-based) fails, with kind as

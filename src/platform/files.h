@@ -64,11 +64,12 @@ FileStatus CopyFileOver(const char* from, const char* to);
 // Copies from to a new file to; Refused when to exists.
 FileStatus CopyFileNew(const char* from, const char* to);
 FileStatus DeleteFileAt(const char* path);
-// Moves from onto to in one step, replacing an existing to, written
-// through to the disk before it returns.
+// Moves from onto to in one step, replacing an existing to. The system is
+// asked to write the move through, but only a later flush is sure to
+// have made it durable.
 FileStatus ReplaceFileWith(const char* from, const char* to);
-// Moves from to the free name to in one step, written through to the
-// disk before it returns; Exists, and nothing moved, when to is taken.
+// Moves from to the free name to in one step, as ReplaceFileWith does;
+// Exists, and nothing moved, when to is taken.
 FileStatus MoveFileNew(const char* from, const char* to);
 // Writes what the system holds of the file's data through to the disk.
 FileStatus FlushFileAt(const char* path);

@@ -283,7 +283,7 @@ Folder Converted(Folder folder, bool commands) {
 // backups, a gap and a leading zero in the numbers, a 12-digit number, a
 // user's odd name; vaxu.ini only, with the user's own .tmp and .bak7, an
 // earlier command backup and temporary files of other runs; read-only
-// files; files already backed up.
+// files; files already backed up; both files and no backup.
 const std::vector<Folder>& StartFolders() {
     const std::string ro = kReadOnly;
     static const std::vector<Folder> starts = {
@@ -301,6 +301,7 @@ const std::vector<Folder>& StartFolders() {
         {{"vaxu_cmd.txt", kOldCmd + ro}, {"vaxu_cmd.txt.bak", kOlderBackup + ro}, {"vaxu_cmd.txt.tmp", kMine}},
         {{"vaxu.ini", kOldIni + ro}, {"vaxu_cmd.txt", kOldCmd}, {"vaxu.ini.bak", kOldIni},  // already backed up
          {"vaxu_cmd.txt.bak", kOldCmd + ro}},
+        {{"vaxu.ini", kOldIni}, {"vaxu_cmd.txt", kOldCmd}},
     };
     return starts;
 }
@@ -466,13 +467,14 @@ bool g_copiedInPlace = false;  // a launcher's file written over where its renam
 // folder would, tidying the cut run's temporary files away.
 TEST_F(Conversion, APowerCutAtAnyPointLosesNothing) {
     long secondCut = 0, secondRunsWhole = 0, cuts = 0, calls = 0;
+    ConvertResult result = ConvertResult::Converted;
     const auto cutRun = [&](const Folder& lay, long k, long cut, unsigned scenario, bool renames) {
         Lay(dir.Path(), lay);
         g_copiedInPlace = false;
         power_cut::Arm(dir.Path().c_str(), cut);
         step_fault::Arm(k);
         if (!renames) step_fault::ForceRenames(FileStatus::Refused, -1);
-        Convert(kExample);
+        result = Convert(kExample);
         const bool out = power_cut::WentOut();
         calls = power_cut::Calls();
         power_cut::LayDown(scenario);
@@ -495,11 +497,14 @@ TEST_F(Conversion, APowerCutAtAnyPointLosesNothing) {
     for (bool renames : {true, false})
     for (const Folder& start : StartFolders())
     for (long k = 0;; ++k) {  // k: the step that fails first, 0 for none
-        if (k > 0 && !renames) break;
+        // Run whole, then cut right after: what it told is what the disk keeps.
         g_callsAtFailure = -1;
-        cutRun(start, k, -1, 0, renames);
+        cutRun(start, k, -1, 2, renames);
         const long total = calls, failed = g_callsAtFailure;
         if (k > 0 && failed < 0) break;  // no step k
+        EXPECT_EQ(WithoutTemporaryFiles(Snapshot(dir.Path())),
+                  result == ConvertResult::Converted ? Converted(start, true) : Tidied(start))
+            << renames << start.size() << " step " << k;
         for (long cut = std::max(0L, failed); cut < total; ++cut, ++cuts) {
             // A killed run and one cut, or, in the undo, one of each in turn.
             const std::vector<unsigned> scenarios = k > 0 ? std::vector<unsigned>{unsigned(cut % 8)}
@@ -539,6 +544,15 @@ TEST_F(Conversion, MissingFilesAndReadErrorsChangeNothing) {
     EXPECT_EQ(Convert(kExample), ConvertResult::NotSaved);
     step_fault::Disarm();
     EXPECT_TRUE(Ini() == kOldIni && Cmd() == kOldCmd);
+    // A copy over vaxu_cmd.txt, where renames are refused, that meets a lock
+    // after cutting it short: it is told, and its backup stays.
+    std::remove(dir.File("vaxu_cmd.txt.bak").c_str());
+    step_fault::ForceRenames(FileStatus::Refused, -1);
+    step_fault::LockCopies();
+    EXPECT_EQ(Convert(kExample), ConvertResult::NotRestored);
+    step_fault::Disarm();
+    EXPECT_TRUE(job.restoreCommands == Restore::FromBackup && Bak() == kOldCmd && Ini() == kOldIni);
+    PutOldFiles();
 
     std::string hundred = "#HotKey 1 65\r\n";
     for (int i = 0; i < 100; ++i) hundred += "Command" + std::to_string(i) + " C:\\tools\\tool.exe\r\n";
