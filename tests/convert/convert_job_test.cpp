@@ -665,6 +665,7 @@ TEST_F(Conversion, FilesHeldByAnotherProgramGiveATruthfulResult) {
         {dir.File("vaxu_cmd.txt"), FILE_SHARE_READ, kWholeRun, ConvertResult::NotSaved},  // not replaceable
         {dir.File("vaxu_cmd.txt"), FILE_SHARE_READ, 300, ConvertResult::Converted},
         {dir.File("vaxu_cmd.txt.bak"), 0, kWholeRun, ConvertResult::CommandBackupBlocked},
+        {dir.File("vaxu_cmd.txt.bak"), FILE_SHARE_READ, kWholeRun, ConvertResult::CommandBackupBlocked},  // not replaceable
     };
     for (const auto& c : cases) {
         PutOldFiles();
