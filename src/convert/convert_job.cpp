@@ -19,6 +19,9 @@ struct SavedFile {
     StrBuf path, backup;
     StrBuf temp;      // the new content, in a file this run made
     StrBuf numbered;  // the numbered copy that holds the earlier backup
+    StrBuf original, noneMark;  // how the file stood before its first conversion
+    StrBuf originalStem;        // the stem of the temporary files that make them
+    const char* originalMade = nullptr;  // which of the two this run made
     bool existed = false;
     bool backupMade = false;     // the backup is a file this run made
     bool numberedMade = false;   // so is the numbered copy
@@ -31,7 +34,9 @@ struct SavedFile {
         name = fileName;
         backupName = backupFileName;
         blocked = blockedResult;
-        if (!path.Format("%s%s", folder.Text(), fileName) || !backup.Format("%s%s", folder.Text(), backupName))
+        if (!path.Format("%s%s", folder.Text(), fileName) || !backup.Format("%s%s", folder.Text(), backupName) ||
+            !original.Format("%s%s.orig", folder.Text(), fileName) ||
+            !noneMark.Format("%s%s.none", folder.Text(), fileName) || !originalStem.Format("%s.orig", fileName))
             return false;
         // A file that cannot be told there or not (no right to look) is
         // never taken for missing: that would replace it unread.
@@ -87,10 +92,20 @@ bool WriteCommandTemp(SaveState& s) {
            file_steps::WriteTempFile(s.folder, s.cmd.name, s.text.Data(), s.text.Size(), s.cmd.temp);
 }
 
-// What a run that was cut or killed left of its temporary files.
-void RemoveLeftovers(const SaveState& s) {
-    const char* const stems[] = {s.ini.name, s.cmd.name};
-    file_steps::RemoveLeftovers(s.folder, stems, 2);
+// What a run that was cut or killed left of its temporary files. A kept
+// original whose own temporary file is among them may have been cut short
+// (where renames are refused, it is written in place, and its file is not
+// changed before it is complete): it is made again. False where it stays.
+bool RemoveLeftovers(const SaveState& s) {
+    for (const SavedFile* f : {&s.ini, &s.cmd}) {
+        const char* stem = f->originalStem.Text();
+        if (file_steps::HasLeftovers(s.folder, stem) &&
+            !(file_steps::Remove(f->original.Text()) && file_steps::Remove(f->noneMark.Text())))
+            return false;
+        file_steps::RemoveLeftovers(s.folder, stem);
+        file_steps::RemoveLeftovers(s.folder, f->name);
+    }
+    return true;
 }
 
 bool ReadSettingsFile(SaveState& s) { return !s.ini.existed || s.oldIni.Load(s.ini.path.Text()); }
@@ -129,6 +144,29 @@ ConvertResult BackUp(SaveState& s, SavedFile& f) {
     f.backupTouched = put == Swap::Done || put == Swap::Damaged;
     if (put == Swap::Done) return ConvertResult::Converted;
     return put == Swap::Held ? f.blocked : ConvertResult::NotSaved;
+}
+
+// Before a file's first conversion, how it stood is kept for good: a copy,
+// <file>.orig, or, where there was no such file, an empty <file>.none. No
+// later run changes either, so however many runs follow, the user can go
+// back to before the first. Either made before the file changes, or no
+// save: no later run may take the converted file for the original.
+ConvertResult KeepOriginal(SaveState& s, SavedFile& f) {
+    const FileStatus copy = ProbeFile(f.original.Text()), none = ProbeFile(f.noneMark.Text());
+    if (copy == FileStatus::Done || none == FileStatus::Done) return ConvertResult::Converted;
+    if (copy != FileStatus::Missing || none != FileStatus::Missing) return ConvertResult::NotSaved;
+    const char* kept = f.existed ? f.original.Text() : f.noneMark.Text();
+    const char* stem = f.originalStem.Text();
+    const FileStatus made = f.existed ? file_steps::CopyNew(s.folder, stem, f.path.Text(), kept)
+                                      : file_steps::MakeEmptyNew(s.folder, stem, kept);
+    if (made != FileStatus::Done) return ConvertResult::NotSaved;
+    f.originalMade = kept;
+    return ConvertResult::Converted;
+}
+
+ConvertResult KeepOriginalAndBackUp(SaveState& s, SavedFile& f) {
+    const ConvertResult kept = KeepOriginal(s, f);
+    return kept == ConvertResult::Converted ? BackUp(s, f) : kept;
 }
 
 // Without commands there is no new command file: the old one is removed.
@@ -240,6 +278,11 @@ ConvertResult ConvertJob::Undo(SaveState& s, ConvertResult failure) {
     if (restoreCommands != Restore::FromBackup) UndoBackUp(s, s.cmd);
     if (restoreSettings != Restore::FromBackup) UndoBackUp(s, s.ini);
     const bool restored = restoreSettings == Restore::Nothing && restoreCommands == Restore::Nothing;
+    // Last, once its file is as it was: a file still to be put back by hand
+    // keeps it, true as it is, so that no later run takes what the user
+    // did not put back for the original.
+    if (restoreCommands == Restore::Nothing && s.cmd.originalMade) file_steps::Remove(s.cmd.originalMade);
+    if (restoreSettings == Restore::Nothing && s.ini.originalMade) file_steps::Remove(s.ini.originalMade);
     CommitRenames(s);
     return restored ? failure : ConvertResult::NotRestored;
 }
@@ -251,12 +294,11 @@ ConvertResult ConvertJob::SaveNewFiles() {
     restoreSettings = restoreCommands = Restore::Nothing;
     if (beforeSave && !beforeSave()) return ConvertResult::LauncherLeftRunning;
     SaveState s;
-    if (!s.Build(installFolder, commands)) return ConvertResult::NotSaved;
-    RemoveLeftovers(s);
+    if (!s.Build(installFolder, commands) || !RemoveLeftovers(s)) return ConvertResult::NotSaved;
 
     ConvertResult result = ConvertResult::NotSaved;
-    if (WriteCommandTemp(s) && ReadSettingsFile(s) && PrepareSettingsFile(s)) result = BackUp(s, s.ini);
-    if (result == ConvertResult::Converted) result = BackUp(s, s.cmd);
+    if (WriteCommandTemp(s) && ReadSettingsFile(s) && PrepareSettingsFile(s)) result = KeepOriginalAndBackUp(s, s.ini);
+    if (result == ConvertResult::Converted) result = KeepOriginalAndBackUp(s, s.cmd);
     if (result == ConvertResult::Converted) {
         s.cmd.swap = SwapCommandFile(s);
         if (s.cmd.swap == Swap::Done) s.ini.swap = file_steps::SwapIn(s.ini.temp.Text(), s.ini.path.Text());

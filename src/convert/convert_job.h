@@ -52,7 +52,9 @@ public:
     // other than Converted leaves sourcePath wiped and, but for NotRestored,
     // every file in the folder as it was. A file that is replaced or changed
     // is first copied to its .bak; a different .bak from an earlier run is
-    // first kept under the number above the highest in use.
+    // first kept under the number above the highest in use. A file's first
+    // conversion also keeps it for good as <file>.orig, or as an empty
+    // <file>.none where there was none.
     ConvertResult RunConversion();
 
     // Windows only: the flow's choice of source, and the source file dialog.

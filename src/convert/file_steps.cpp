@@ -43,10 +43,11 @@ bool WriteAndFlush(FileObj& file, const char* data, std::size_t size, const char
 }
 
 // Writes bytes into the new file at path, with the last-write time of
-// timeFrom (a copy without it is still a copy), and flushes it.
+// timeFrom where there is one (a copy without it is still a copy), and
+// flushes it.
 bool WriteCopy(FileObj& file, const FileBytes& bytes, const char* timeFrom, const char* path) {
     const bool written = WriteAndFlush(file, bytes.Data(), bytes.Size(), path);
-    file.TakeWriteTime(timeFrom);
+    if (timeFrom) file.TakeWriteTime(timeFrom);
     return written;
 }
 
@@ -78,10 +79,18 @@ FileStatus CopyBytesNew(const StrBuf& folder, const char* stem, const FileBytes&
         step_fault::Trace("move", temp.Text());
         return step_fault::ForcedRename(forced) ? forced : MoveFileNew(temp.Text(), to);
     });
-    RemoveOwn(temp.Text());
     if (moved == FileStatus::Done) step_fault::Trace("kept", to);
-    if (moved == FileStatus::Done || moved == FileStatus::Exists) return moved;
-    return WriteNew(bytes, timeFrom, to);
+    if (moved == FileStatus::Done || moved == FileStatus::Exists) {
+        RemoveOwn(temp.Text());
+        return moved;
+    }
+    // Written in place, to may be cut short by a power cut; the temporary
+    // file outlives it until it is complete, so that a later run can tell.
+    const FileStatus written = WriteNew(bytes, timeFrom, to);
+    RemoveOwn(temp.Text());
+    if (written != FileStatus::Done || ProbeFile(temp.Text()) == FileStatus::Missing) return written;
+    RemoveOwn(to);
+    return FileStatus::Refused;
 }
 
 // A temporary file's name after stem: the mark, then the process, then an
@@ -90,6 +99,8 @@ struct Leftovers {
     const StrBuf* folder;
     const char* stem;
     unsigned long self;
+    bool remove;
+    bool found = false;
 };
 
 bool SkipDigits(const char*& at) {
@@ -99,7 +110,7 @@ bool SkipDigits(const char*& at) {
 }
 
 void RemoveIfLeftover(const char* name, void* context) {
-    const Leftovers& l = *static_cast<Leftovers*>(context);
+    Leftovers& l = *static_cast<Leftovers*>(context);
     const std::size_t stem = std::strlen(l.stem), mark = std::strlen(kTempMark);
     if (std::strncmp(name, l.stem, stem) != 0 || std::strncmp(name + stem, kTempMark, mark) != 0) return;
     const char* at = name + stem + mark;
@@ -109,8 +120,17 @@ void RemoveIfLeftover(const char* name, void* context) {
     if (std::strcmp(at, ".tmp") != 0) return;
     const unsigned long process = std::strtoul(digits, nullptr, 10);
     if (process != l.self && ProcessRunning(process)) return;  // another copy, still at work
+    l.found = true;
     StrBuf path;
-    if (path.Format("%s%s", l.folder->Text(), name)) RemoveOwn(path.Text());
+    if (l.remove && path.Format("%s%s", l.folder->Text(), name)) RemoveOwn(path.Text());
+}
+
+bool VisitLeftovers(const StrBuf& folder, const char* stem, bool remove) {
+    Leftovers leftovers = {&folder, stem, CurrentProcessId(), remove};
+    StrBuf pattern;
+    if (pattern.Format("%s%s%s*", folder.Text(), stem, kTempMark))
+        ForEachName(pattern.Text(), RemoveIfLeftover, &leftovers);
+    return leftovers.found;
 }
 
 // The highest number among the names prefix + digits that a search
@@ -214,14 +234,9 @@ bool WriteTempFile(const StrBuf& folder, const char* stem, const char* data, std
     return CreateAtFreeName(folder, stem, file, path) && WriteAndFlush(file, data, size, path.Text());
 }
 
-void RemoveLeftovers(const StrBuf& folder, const char* const* stems, int count) {
-    StrBuf pattern;
-    for (int i = 0; i < count; ++i) {
-        Leftovers leftovers = {&folder, stems[i], CurrentProcessId()};
-        if (pattern.Format("%s%s%s*", folder.Text(), stems[i], kTempMark))
-            ForEachName(pattern.Text(), RemoveIfLeftover, &leftovers);
-    }
-}
+bool HasLeftovers(const StrBuf& folder, const char* stem) { return VisitLeftovers(folder, stem, false); }
+
+void RemoveLeftovers(const StrBuf& folder, const char* stem) { VisitLeftovers(folder, stem, true); }
 
 bool Flush(const char* path) {
     step_fault::Trace("flush", path);
@@ -241,6 +256,11 @@ void RemoveOwn(const char* path) {
 FileStatus CopyNew(const StrBuf& folder, const char* stem, const char* from, const char* to) {
     FileBytes bytes;
     return bytes.Load(from) ? CopyBytesNew(folder, stem, bytes, from, to) : FileStatus::Refused;
+}
+
+FileStatus MakeEmptyNew(const StrBuf& folder, const char* stem, const char* to) {
+    const FileBytes nothing;
+    return CopyBytesNew(folder, stem, nothing, nullptr, to);
 }
 
 bool CopyToNextNumber(const char* from, const FileBytes& bytes, const StrBuf& folder, const char* stem,

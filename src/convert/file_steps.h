@@ -104,10 +104,12 @@ constexpr char kTempMark[] = ".vaxuconv-";
 // size bytes into it and flushes it. path gets the name before the file
 // is made, so that a file made is always known, also when writing failed.
 bool WriteTempFile(const StrBuf& folder, const char* stem, const char* data, std::size_t size, StrBuf& path);
-// Removes the temporary files of runs that no longer run, made beside the
-// launcher's file stems; those of another copy still running stay, and so
-// does every file without the mark.
-void RemoveLeftovers(const StrBuf& folder, const char* const* stems, int count);
+// Whether a run that no longer runs left a temporary file of stem.
+bool HasLeftovers(const StrBuf& folder, const char* stem);
+// Removes the temporary files of stem left by runs that no longer run;
+// those of another copy still running stay, and so does every file
+// without the mark.
+void RemoveLeftovers(const StrBuf& folder, const char* stem);
 // Whether both files can be read whole and hold the same bytes.
 bool SameBytes(const char* path, const char* other);
 // Flushes a finished file to the disk before it is renamed in.
@@ -121,9 +123,12 @@ void RemoveOwn(const char* path);
 // and to is untouched), with from's last-write time: a complete, flushed
 // temporary file of stem renamed in, so that to is never seen half-made;
 // where renames are refused, the bytes written into a new file to and
-// flushed. The copy is writable and visible. Only a file made here is
-// removed when the copy fails.
+// flushed, and only then the temporary file removed: while it is left, to
+// may be unfinished. The copy is writable and visible. Only a file made
+// here is removed when the copy fails.
 FileStatus CopyNew(const StrBuf& folder, const char* stem, const char* from, const char* to);
+// Makes the free name to an empty file, the way CopyNew makes a copy.
+FileStatus MakeEmptyNew(const StrBuf& folder, const char* stem, const char* to);
 // Keeps bytes, the content of from, under folder + name + n, where n is
 // one above the highest number in use for that name (gaps stay gaps, and
 // numbers have no upper limit), so the newest numbered copy always has the

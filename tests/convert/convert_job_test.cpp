@@ -163,6 +163,9 @@ TEST_F(Conversion, RerunsKeepEveryEarlierFileInOrder) {
     EXPECT_EQ(test::ReadBytes(dir.File("vaxu.ini.bak1")), kOldIni) << "the one before any conversion";
     EXPECT_EQ(test::ReadBytes(dir.File("vaxu.ini.bak")), Ini()) << "equal settings add no copy";
     EXPECT_EQ(test::ReadBytes(dir.File("vaxu.ini.bak2")), kMissing);
+    EXPECT_TRUE(test::ReadBytes(dir.File("vaxu.ini.orig")) == kOldIni &&
+                test::ReadBytes(dir.File("vaxu_cmd.txt.orig")) == kOldCmd)
+        << "the first state, whatever the numbers";
 
     int swaps = 0;
     for (size_t i = 0; i < trace.size(); ++i) {
@@ -245,7 +248,8 @@ Folder Tidied(Folder folder) {
 }
 
 // The folder a conversion of kExample (with or without its command) makes
-// of before: each changed file copied to its .bak, an earlier different
+// of before: each file's first state kept for good, as a copy or a mark
+// that there was none; each changed file copied to its .bak, an earlier different
 // .bak to the number above the highest; the launcher's files keep their
 // attribute, no backup is read-only.
 Folder Converted(Folder folder, bool commands) {
@@ -254,6 +258,8 @@ Folder Converted(Folder folder, bool commands) {
     for (const std::string name : {"vaxu.ini", "vaxu_cmd.txt"}) {
         const bool existed = before.count(name);
         const std::string bak = name + ".bak";
+        if (!before.count(name + ".orig") && !before.count(name + ".none"))
+            folder[name + (existed ? ".orig" : ".none")] = existed ? Bytes(before.at(name)) : "";
         if (existed && Bytes(Entry(before, bak)) == Bytes(before.at(name))) continue;  // already backed up
         if (before.count(bak)) {
             unsigned long long highest = 0;
@@ -290,6 +296,7 @@ const std::vector<Folder>& StartFolders() {
         {},
         {{"vaxu.ini", kOldIni}, {"vaxu_cmd.txt", kOldCmd}, {"vaxu.ini.bak", kOlderIni},
          {"vaxu.ini.bak999999999999", kOldest},  // numbers have no upper limit
+         {"vaxu.ini.orig", kOldest},  // kept by an earlier run, and never changed
          {"vaxu_cmd.txt.bak", kOlderBackup}, {"vaxu_cmd.txt.bak02", kOldest},  // a gap in the numbers
          {"vaxu_cmd.txt.bak9x", kMine}},
         {{"vaxu.ini", kOldIni}, {"vaxu.ini.tmp", kMine}, {"vaxu.ini.bak7", kMine}, {"vaxu_cmd.txt.bak", kOldest},
@@ -298,7 +305,8 @@ const std::vector<Folder>& StartFolders() {
          {"vaxu.ini.vaxuconv-" + std::to_string(getppid()) + ".tmp", kMine},  // of another copy, still running
 #endif
         },
-        {{"vaxu_cmd.txt", kOldCmd + ro}, {"vaxu_cmd.txt.bak", kOlderBackup + ro}, {"vaxu_cmd.txt.tmp", kMine}},
+        {{"vaxu_cmd.txt", kOldCmd + ro}, {"vaxu_cmd.txt.bak", kOlderBackup + ro}, {"vaxu_cmd.txt.tmp", kMine},
+         {"vaxu_cmd.txt.none", ""}},
         {{"vaxu.ini", kOldIni + ro}, {"vaxu_cmd.txt", kOldCmd}, {"vaxu.ini.bak", kOldIni},  // already backed up
          {"vaxu_cmd.txt.bak", kOldCmd + ro}},
         {{"vaxu.ini", kOldIni}, {"vaxu_cmd.txt", kOldCmd}},
@@ -315,6 +323,21 @@ void HideListing(bool hidden) { power_cut::FailListings(hidden); }
 constexpr bool kCanHideListing = false;
 void HideListing(bool) {}
 #endif
+
+// Where a run kept a file's first state, it is what the folder held
+// before: the bytes of the file, or a mark only where there was none. One
+// kept before is never changed.
+void ExpectTrueOriginals(const Folder& start, const Folder& now) {
+    for (const std::string name : {"vaxu.ini", "vaxu_cmd.txt"}) {
+        const std::string copy = name + ".orig", none = name + ".none";
+        if (start.count(copy) || start.count(none)) {
+            EXPECT_TRUE(Entry(now, copy) == Entry(start, copy) && Entry(now, none) == Entry(start, none)) << name;
+            continue;
+        }
+        EXPECT_TRUE(!now.count(copy) || (start.count(name) && now.at(copy) == Bytes(start.at(name)))) << copy;
+        EXPECT_TRUE(!now.count(none) || (!start.count(name) && now.at(none).empty())) << none;
+    }
+}
 
 // A failed save: one failure changed nothing; after two, each of the
 // launcher's files is as it was or, as the job says, to be restored from
@@ -338,6 +361,7 @@ void ExpectTruthfulFailure(ConvertResult r, bool twice, const Folder& start, con
         const std::string was = fromBackup ? Bytes(Entry(start, f.first)) : Entry(start, f.first);
         EXPECT_EQ(f.second == Restore::Remove ? kMissing : fromBackup ? Bytes(now) : now, was) << f.first;
     }
+    ExpectTrueOriginals(start, after);
     for (const auto& f : Tidied(start)) {
         bool kept = false;
         for (const auto& a : after) kept = kept || Bytes(a.second) == Bytes(f.second);
@@ -420,6 +444,17 @@ bool Kept(const Folder& folder, const std::string& stem, const std::string& byte
     return false;
 }
 
+// A kept original that a cut run wrote in place counts only once its
+// temporary file is gone; until then the next run makes it again.
+Folder WithoutUnfinishedOriginals(Folder folder) {
+    for (const std::string name : {"vaxu.ini", "vaxu_cmd.txt"}) {
+        const auto temp = folder.lower_bound(name + ".orig.vaxuconv-");
+        if (temp != folder.end() && temp->first.rfind(name + ".orig.vaxuconv-", 0) == 0)
+            folder.erase(name + ".orig"), folder.erase(name + ".none");
+    }
+    return folder;
+}
+
 // Every content the launcher's files and their backups held at the start
 // is still complete under the file's name, its .bak or a numbered name; no
 // such content is numbered twice unless it already was; the user's files
@@ -436,6 +471,7 @@ void ExpectNothingLost(const Folder& start, const Folder& now) {
         if (KeptFor(f.first).find(' ') != std::string::npos && numberedAtStart.count(Bytes(f.second)))
             ++numbered[Bytes(f.second)];
     for (const auto& n : numbered) EXPECT_LE(n.second, std::max(1, numberedAtStart[n.first])) << "numbered twice";
+    ExpectTrueOriginals(start, WithoutUnfinishedOriginals(now));
 }
 
 // Where renames work, each of the launcher's files holds its old or its new
@@ -449,6 +485,7 @@ void ExpectWholeLauncherFiles(const Folder& start, const Folder& now) {
 
 // What a cut run left, without its own temporary files.
 Folder WithoutTemporaryFiles(Folder folder) {
+    folder = WithoutUnfinishedOriginals(folder);
     for (auto f = folder.begin(); f != folder.end();)
         f = f->first.find(".vaxuconv-") != std::string::npos && f->second != kMine ? folder.erase(f) : std::next(f);
     return folder;
@@ -538,20 +575,23 @@ TEST_F(Conversion, APowerCutAtAnyPointLosesNothing) {
 // lock for a moment is read again from its start.
 TEST_F(Conversion, MissingFilesAndReadErrorsChangeNothing) {
     PutOldFiles();
-    test::WriteBytes(dir.File("vaxu.ini.bak"), kOldIni);  // backed up already: the first rename is a swap
-    test::WriteBytes(dir.File("vaxu_cmd.txt.bak"), kOldCmd);
+    for (const char* kept : {"vaxu.ini.bak", "vaxu.ini.orig"})  // backed up already: the first rename is a swap
+        test::WriteBytes(dir.File(kept), kOldIni);
+    for (const char* kept : {"vaxu_cmd.txt.bak", "vaxu_cmd.txt.orig"}) test::WriteBytes(dir.File(kept), kOldCmd);
     step_fault::ForceRenames(FileStatus::Missing, 1);  // the new file was taken away before its rename
     EXPECT_EQ(Convert(kExample), ConvertResult::NotSaved);
     step_fault::Disarm();
     EXPECT_TRUE(Ini() == kOldIni && Cmd() == kOldCmd);
     // A copy over vaxu_cmd.txt, where renames are refused, that meets a lock
-    // after cutting it short: it is told, and its backup stays.
-    std::remove(dir.File("vaxu_cmd.txt.bak").c_str());
+    // after cutting it short: it is told, and its backup stays, as does its
+    // first state, so that no later run takes the cut file for it.
+    for (const char* made : {"vaxu_cmd.txt.bak", "vaxu_cmd.txt.orig"}) std::remove(dir.File(made).c_str());
     step_fault::ForceRenames(FileStatus::Refused, -1);
     step_fault::LockCopies();
     EXPECT_EQ(Convert(kExample), ConvertResult::NotRestored);
     step_fault::Disarm();
     EXPECT_TRUE(job.restoreCommands == Restore::FromBackup && Bak() == kOldCmd && Ini() == kOldIni);
+    EXPECT_EQ(test::ReadBytes(dir.File("vaxu_cmd.txt.orig")), kOldCmd);
     PutOldFiles();
 
     std::string hundred = "#HotKey 1 65\r\n";
