@@ -103,6 +103,9 @@ bool RemoveLeftovers(const SaveState& s) {
             !(file_steps::Remove(f->original.Text()) && file_steps::Remove(f->noneMark.Text())))
             return false;
         file_steps::RemoveLeftovers(s.folder, stem);
+        // One that stays would make the next run take this run's record
+        // for an unfinished one.
+        if (file_steps::HasLeftovers(s.folder, stem)) return false;
         file_steps::RemoveLeftovers(s.folder, f->name);
     }
     return true;

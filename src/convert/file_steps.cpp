@@ -87,6 +87,8 @@ FileStatus CopyBytesNew(const StrBuf& folder, const char* stem, const FileBytes&
     // Written in place, to may be cut short by a power cut; the temporary
     // file outlives it until it is complete, so that a later run can tell.
     const FileStatus written = WriteNew(bytes, timeFrom, to);
+    if (written != FileStatus::Done && written != FileStatus::Exists && ProbeFile(to) != FileStatus::Missing)
+        return written;  // a part-made to that could not be removed stays marked
     RemoveOwn(temp.Text());
     if (written != FileStatus::Done || ProbeFile(temp.Text()) == FileStatus::Missing) return written;
     RemoveOwn(to);

@@ -239,9 +239,21 @@ std::string Merged(std::string ini) {
     return ini;
 }
 
+// A kept original that a cut run wrote in place counts only once its
+// temporary file is gone; until then the next run makes it again.
+Folder WithoutUnfinishedOriginals(Folder folder) {
+    for (const std::string name : {"vaxu.ini", "vaxu_cmd.txt"}) {
+        const auto temp = folder.lower_bound(name + ".orig.vaxuconv-");
+        if (temp != folder.end() && temp->first.rfind(name + ".orig.vaxuconv-", 0) == 0)
+            folder.erase(name + ".orig"), folder.erase(name + ".none");
+    }
+    return folder;
+}
+
 // The folder as a save leaves it before anything else: without the
-// temporary files of runs no longer running.
+// temporary files of runs no longer running, nor what they left unfinished.
 Folder Tidied(Folder folder) {
+    folder = WithoutUnfinishedOriginals(folder);
     for (auto f = folder.begin(); f != folder.end();)
         f = f->second == kLeftover ? folder.erase(f) : std::next(f);
     return folder;
@@ -289,7 +301,8 @@ Folder Converted(Folder folder, bool commands) {
 // backups, a gap and a leading zero in the numbers, a 12-digit number, a
 // user's odd name; vaxu.ini only, with the user's own .tmp and .bak7, an
 // earlier command backup and temporary files of other runs; read-only
-// files; files already backed up; both files and no backup.
+// files; files already backed up; both files and no backup, but a kept
+// original that a killed run left unfinished.
 const std::vector<Folder>& StartFolders() {
     const std::string ro = kReadOnly;
     static const std::vector<Folder> starts = {
@@ -309,7 +322,8 @@ const std::vector<Folder>& StartFolders() {
          {"vaxu_cmd.txt.none", ""}},
         {{"vaxu.ini", kOldIni + ro}, {"vaxu_cmd.txt", kOldCmd}, {"vaxu.ini.bak", kOldIni},  // already backed up
          {"vaxu_cmd.txt.bak", kOldCmd + ro}},
-        {{"vaxu.ini", kOldIni}, {"vaxu_cmd.txt", kOldCmd}},
+        {{"vaxu.ini", kOldIni}, {"vaxu_cmd.txt", kOldCmd}, {"vaxu.ini.orig", "[Other]\r\nx"},  // cut short
+         {"vaxu.ini.orig.vaxuconv-4000000000.tmp", kLeftover}},
     };
     return starts;
 }
@@ -350,7 +364,11 @@ void ExpectTruthfulFailure(ConvertResult r, bool twice, const Folder& start, con
     EXPECT_EQ(r == ConvertResult::NotRestored,
               job.restoreSettings != Restore::Nothing || job.restoreCommands != Restore::Nothing);
     if (!twice) {
-        EXPECT_EQ(after, Tidied(start)) << "one failure changes nothing";
+        // A failure while an unfinished original goes keeps its mark.
+        const bool unfinished = start != WithoutUnfinishedOriginals(start);
+        EXPECT_TRUE(after == Tidied(start) ||
+                    (unfinished && WithoutUnfinishedOriginals(after) == WithoutUnfinishedOriginals(start)))
+            << "one failure changes nothing";
         return;
     }
     const std::pair<std::string, Restore> files[] = {{"vaxu.ini", job.restoreSettings},
@@ -361,7 +379,7 @@ void ExpectTruthfulFailure(ConvertResult r, bool twice, const Folder& start, con
         const std::string was = fromBackup ? Bytes(Entry(start, f.first)) : Entry(start, f.first);
         EXPECT_EQ(f.second == Restore::Remove ? kMissing : fromBackup ? Bytes(now) : now, was) << f.first;
     }
-    ExpectTrueOriginals(start, after);
+    ExpectTrueOriginals(WithoutUnfinishedOriginals(start), WithoutUnfinishedOriginals(after));
     for (const auto& f : Tidied(start)) {
         bool kept = false;
         for (const auto& a : after) kept = kept || Bytes(a.second) == Bytes(f.second);
@@ -444,17 +462,6 @@ bool Kept(const Folder& folder, const std::string& stem, const std::string& byte
     return false;
 }
 
-// A kept original that a cut run wrote in place counts only once its
-// temporary file is gone; until then the next run makes it again.
-Folder WithoutUnfinishedOriginals(Folder folder) {
-    for (const std::string name : {"vaxu.ini", "vaxu_cmd.txt"}) {
-        const auto temp = folder.lower_bound(name + ".orig.vaxuconv-");
-        if (temp != folder.end() && temp->first.rfind(name + ".orig.vaxuconv-", 0) == 0)
-            folder.erase(name + ".orig"), folder.erase(name + ".none");
-    }
-    return folder;
-}
-
 // Every content the launcher's files and their backups held at the start
 // is still complete under the file's name, its .bak or a numbered name; no
 // such content is numbered twice unless it already was; the user's files
@@ -471,7 +478,7 @@ void ExpectNothingLost(const Folder& start, const Folder& now) {
         if (KeptFor(f.first).find(' ') != std::string::npos && numberedAtStart.count(Bytes(f.second)))
             ++numbered[Bytes(f.second)];
     for (const auto& n : numbered) EXPECT_LE(n.second, std::max(1, numberedAtStart[n.first])) << "numbered twice";
-    ExpectTrueOriginals(start, WithoutUnfinishedOriginals(now));
+    ExpectTrueOriginals(WithoutUnfinishedOriginals(start), WithoutUnfinishedOriginals(now));
 }
 
 // Where renames work, each of the launcher's files holds its old or its new
