@@ -600,6 +600,14 @@ TEST_F(Conversion, MissingFilesAndReadErrorsChangeNothing) {
     EXPECT_TRUE(job.restoreCommands == Restore::FromBackup && Bak() == kOldCmd && Ini() == kOldIni);
     EXPECT_EQ(test::ReadBytes(dir.File("vaxu_cmd.txt.orig")), kOldCmd);
     PutOldFiles();
+    // A killed run's temporary file that cannot be removed (a folder of its
+    // name) marks a kept original unfinished for good: no save, or the next
+    // run would throw this run's away.
+    const std::string unremovable = dir.File("vaxu.ini.orig.vaxuconv-4000000000.tmp");
+    ASSERT_TRUE(test::MakeFolder(unremovable));
+    EXPECT_EQ(Convert(kExample), ConvertResult::NotSaved);
+    EXPECT_TRUE(Ini() == kOldIni && test::ReadBytes(dir.File("vaxu.ini.orig")) == kMissing);
+    std::filesystem::remove(unremovable);
 
     std::string hundred = "#HotKey 1 65\r\n";
     for (int i = 0; i < 100; ++i) hundred += "Command" + std::to_string(i) + " C:\\tools\\tool.exe\r\n";
