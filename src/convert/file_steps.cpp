@@ -90,13 +90,16 @@ FileStatus CopyBytesNew(const StrBuf& folder, const char* stem, const FileBytes&
     if (written != FileStatus::Done && written != FileStatus::Exists && ProbeFile(to) != FileStatus::Missing)
         return written;  // a part-made to that could not be removed stays marked
     RemoveOwn(temp.Text());
-    if (written != FileStatus::Done || ProbeFile(temp.Text()) == FileStatus::Missing) return written;
-    RemoveOwn(to);
-    return FileStatus::Refused;
+    if (written == FileStatus::Done && ProbeFile(temp.Text()) != FileStatus::Missing) {
+        RemoveOwn(to);  // still marked: a later run would make it again
+        return FileStatus::Refused;
+    }
+    return written;
 }
 
 // A temporary file's name after stem: the mark, then the process, then an
-// optional "-<n>", then ".tmp". Leftovers of runs no longer running go.
+// optional "-<n>", then ".tmp". Leftovers of runs no longer running are
+// found, and removed where asked.
 struct Leftovers {
     const StrBuf* folder;
     const char* stem;
@@ -111,7 +114,7 @@ bool SkipDigits(const char*& at) {
     return at > start;
 }
 
-void RemoveIfLeftover(const char* name, void* context) {
+void VisitLeftover(const char* name, void* context) {
     Leftovers& l = *static_cast<Leftovers*>(context);
     const std::size_t stem = std::strlen(l.stem), mark = std::strlen(kTempMark);
     if (std::strncmp(name, l.stem, stem) != 0 || std::strncmp(name + stem, kTempMark, mark) != 0) return;
@@ -131,7 +134,7 @@ bool VisitLeftovers(const StrBuf& folder, const char* stem, bool remove) {
     Leftovers leftovers = {&folder, stem, CurrentProcessId(), remove};
     StrBuf pattern;
     if (pattern.Format("%s%s%s*", folder.Text(), stem, kTempMark))
-        ForEachName(pattern.Text(), RemoveIfLeftover, &leftovers);
+        ForEachName(pattern.Text(), VisitLeftover, &leftovers);
     return leftovers.found;
 }
 
