@@ -10,9 +10,9 @@ enum class ConvertResult {
     NotSettingsFile,   // the source could not be opened or holds no hot key
     SourceHeld,        // another program holds the source and lets no one read it
     SourceUnreadable,  // the source could not be read to its end
-    NotSaved,          // the new files were not written (or memory ran out); every file as it was
-    // An earlier vaxu.ini.bak or vaxu_cmd.txt.bak can be neither read nor
-    // replaced; nothing was written.
+    NotSaved,          // the new files were not written (or memory ran out); both as they were
+    // vaxu.ini.bak or vaxu_cmd.txt.bak cannot be replaced (another program
+    // holds it, or it is a folder); vaxu.ini and vaxu_cmd.txt as they were.
     SettingsBackupBlocked,
     CommandBackupBlocked,
     NotRestored,          // not saved, and a file could not be put back: see restoreSettings, restoreCommands
@@ -50,11 +50,9 @@ public:
 
     // Converts sourcePath into the new files in installFolder. Any result
     // other than Converted leaves sourcePath wiped and, but for NotRestored,
-    // every file in the folder as it was. A file that is replaced or changed
-    // is first copied to its .bak; a different .bak from an earlier run is
-    // first kept under the number above the highest in use. A file's first
-    // conversion also keeps it for good as <file>.orig, or as an empty
-    // <file>.none where there was none.
+    // vaxu.ini and vaxu_cmd.txt as they were. Each of them that exists is
+    // first copied to its .bak, over an older one; a .bak may thus hold its
+    // file as it was just before a run that then failed.
     ConvertResult RunConversion();
 
     // Windows only: the flow's choice of source, and the source file dialog.
@@ -66,10 +64,9 @@ public:
 
 private:
     bool WriteSettingsFile(const char* iniPath);
-    bool PrepareSettingsFile(SaveState& save);
+    bool PrepareNewFiles(SaveState& save);
     ConvertResult ReadSource();
     ConvertResult SaveNewFiles();
-    ConvertResult Undo(SaveState& save, ConvertResult failure);
 
     LegacySettings settings_;
 };

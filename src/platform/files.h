@@ -61,16 +61,11 @@ FileStatus LastFileStatus();
 bool FileExists(const char* path);
 // Copies from onto to, replacing an existing to.
 FileStatus CopyFileOver(const char* from, const char* to);
-// Copies from to a new file to; Refused when to exists.
-FileStatus CopyFileNew(const char* from, const char* to);
 FileStatus DeleteFileAt(const char* path);
 // Moves from onto to in one step, replacing an existing to. The system is
 // asked to write the move through, but only a later flush is sure to
 // have made it durable.
 FileStatus ReplaceFileWith(const char* from, const char* to);
-// Moves from to the free name to in one step, as ReplaceFileWith does;
-// Exists, and nothing moved, when to is taken.
-FileStatus MoveFileNew(const char* from, const char* to);
 // Writes what the system holds of the file's data through to the disk.
 FileStatus FlushFileAt(const char* path);
 // Whether something is at path: Done, Missing, or why it could not be told.
@@ -82,10 +77,6 @@ constexpr unsigned kReadOnlyAttribute = 1, kHiddenAttribute = 2, kSystemAttribut
 unsigned GuardingAttributes(const char* path);
 // Sets exactly these of the guarding attributes, keeping the others.
 bool SetGuardingAttributes(const char* path, unsigned attributes);
-// Calls each with the name (no folder) of every entry that the find-first
-// search for pattern finds. False when the search failed other than by
-// finding nothing.
-bool ForEachName(const char* pattern, void (*each)(const char* name, void* context), void* context);
 // Sets key=value in section of the INI file at path; a null value removes the key.
 bool WriteProfileText(const char* section, const char* key, const char* value, const char* path);
 // Lets go of what the profile writer keeps of the file, so that the file
@@ -93,6 +84,3 @@ bool WriteProfileText(const char* section, const char* key, const char* value, c
 void ForgetProfile(const char* path);
 // Waits on this thread for about ms milliseconds.
 void PauseMs(int ms);
-// This program's process, and whether another one is still running.
-unsigned long CurrentProcessId();
-bool ProcessRunning(unsigned long id);

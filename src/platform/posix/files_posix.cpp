@@ -1,7 +1,6 @@
 // Native file services: POSIX calls standing in for the Win32 ones.
 #include <fcntl.h>
 #include <glob.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,9 +10,21 @@
 #include <ctime>
 
 #include "platform/files.h"
-#include "platform/posix/power_cut.h"
+#include "platform/posix/file_watch.h"
 
 namespace {
+const FileWatch* g_watch = nullptr;
+
+bool Allow() {
+    if (!g_watch || g_watch->allow()) return true;
+    errno = EIO;
+    return false;
+}
+
+void Tell(FileChange change, const char* path, const char* to = nullptr) {
+    if (g_watch) g_watch->changed(change, path, to);
+}
+
 int AsFd(std::intptr_t h) { return static_cast<int>(h - 1); }
 
 FileStatus StatusOf(bool done) { return done ? FileStatus::Done : LastFileStatus(); }
@@ -26,44 +37,38 @@ bool RefusedAsReadOnly(const char* target) {
     return true;
 }
 
-// Opens path as open(2) does, through the power-cut seam, which learns
-// whether a file was made or emptied.
+// Opens path as open(2) does, telling the watch of a file made or emptied.
 int OpenFile(const char* path, int flags) {
-    if (!power_cut::Allow()) return -1;
+    if (!Allow()) return -1;
     struct stat st;
     const bool existed = (flags & O_CREAT) && ::stat(path, &st) == 0;
     const int fd = ::open(path, flags | O_CLOEXEC, 0644);
-    if (fd >= 0 && (flags & O_CREAT)) {
-        if (!existed) power_cut::Created(path);
-        else if (flags & O_TRUNC) power_cut::Truncated(path);
-    }
+    if (fd >= 0 && !existed && (flags & O_CREAT)) Tell(FileChange::Created, path);
+    if (fd >= 0 && existed && (flags & O_TRUNC)) Tell(FileChange::Written, path);
     return fd;
 }
 
 bool WriteFile(int fd, const char* path, const void* data, int count) {
-    if (!power_cut::Allow()) return false;
-    const off_t at = ::lseek(fd, 0, SEEK_CUR);
+    if (!Allow()) return false;
     const bool written = ::write(fd, data, count) == count;
-    if (count > 0) power_cut::Wrote(path, static_cast<long>(at), data, written ? count : 0);
+    if (count > 0) Tell(FileChange::Written, path);
     return written;
 }
 
-// A simulated power cut needs no real disk sync.
+// A watched run needs no real disk sync: its power cut is simulated.
 bool SyncFile(int fd, const char* path) {
-    if (!power_cut::Allow()) return false;
-    const bool synced = power_cut::Armed() || ::fsync(fd) == 0;
-    if (synced) power_cut::Flushed(path);
+    if (!Allow()) return false;
+    const bool synced = g_watch || ::fsync(fd) == 0;
+    if (synced) Tell(FileChange::Flushed, path);
     return synced;
 }
 
-// Copies from onto to; create: only into a new file, as CopyFileA refuses
-// an existing target when asked to. Like CopyFileA, the copy gets the
-// source's read-only attribute.
-FileStatus CopyInto(const char* from, const char* to, bool create) {
+// Copies from onto to. Like CopyFileA, the copy gets the source's
+// read-only attribute.
+FileStatus CopyInto(const char* from, const char* to) {
     FileObj source;
-    if (!source.Open(from, false, false)) return StatusOf(false);
-    if (!create && RefusedAsReadOnly(to)) return StatusOf(false);
-    const int target = OpenFile(to, O_WRONLY | O_CREAT | (create ? O_EXCL : O_TRUNC));
+    if (!source.Open(from, false, false) || RefusedAsReadOnly(to)) return StatusOf(false);
+    const int target = OpenFile(to, O_WRONLY | O_CREAT | O_TRUNC);
     if (target < 0) return StatusOf(false);
     char block[4096];
     int got = 0;
@@ -122,7 +127,7 @@ void FileObj::Close() {
 
 int FileObj::Read(void* buffer, int count) {
     if (!handle_ || count <= 0) return 0;
-    if (!power_cut::Allow()) return -1;
+    if (!Allow()) return -1;
     ssize_t got = ::read(AsFd(handle_), buffer, static_cast<size_t>(count));
     return got < 0 ? -1 : static_cast<int>(got);
 }
@@ -145,22 +150,13 @@ bool FileObj::Flush() { return handle_ && SyncFile(AsFd(handle_), path_.Text());
 
 bool FileObj::TakeWriteTime(const char* from) {
     struct stat st;
-    if (!handle_ || !power_cut::Allow() || ::stat(from, &st) != 0) return false;
+    if (!handle_ || !Allow() || ::stat(from, &st) != 0) return false;
     const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
     return ::futimens(AsFd(handle_), times) == 0;
 }
 
-namespace {
-// A listing that fails, as without the right to list the folder.
-bool ListingRefused() {
-    if (!power_cut::ListingFails()) return false;
-    errno = EACCES;
-    return true;
-}
-}  // namespace
-
 bool FileExists(const char* path) {
-    if (ListingRefused() || !power_cut::Allow()) return false;
+    if (!Allow()) return false;
     glob_t found;
     int rc = glob(path, GLOB_NOSORT | GLOB_NOESCAPE, nullptr, &found);
     globfree(&found);
@@ -170,25 +166,17 @@ bool FileExists(const char* path) {
 // POSIX has no share modes: every open is shared.
 bool FileObj::OpenShared(const char* path) { return Open(path, false, false); }
 
-FileStatus CopyFileOver(const char* from, const char* to) { return CopyInto(from, to, false); }
-
-FileStatus CopyFileNew(const char* from, const char* to) { return CopyInto(from, to, true); }
+FileStatus CopyFileOver(const char* from, const char* to) { return CopyInto(from, to); }
 
 FileStatus DeleteFileAt(const char* path) {
-    if (!power_cut::Allow() || RefusedAsReadOnly(path) || ::unlink(path) != 0) return StatusOf(false);
-    power_cut::Removed(path);
+    if (!Allow() || RefusedAsReadOnly(path) || ::unlink(path) != 0) return StatusOf(false);
+    Tell(FileChange::Removed, path);
     return FileStatus::Done;
 }
 
 FileStatus ReplaceFileWith(const char* from, const char* to) {
-    if (!power_cut::Allow() || RefusedAsReadOnly(to) || std::rename(from, to) != 0) return StatusOf(false);
-    power_cut::Renamed(from, to);
-    return FileStatus::Done;
-}
-
-FileStatus MoveFileNew(const char* from, const char* to) {
-    if (!power_cut::Allow() || ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) != 0) return StatusOf(false);
-    power_cut::Renamed(from, to);
+    if (!Allow() || RefusedAsReadOnly(to) || std::rename(from, to) != 0) return StatusOf(false);
+    Tell(FileChange::Renamed, from, to);
     return FileStatus::Done;
 }
 
@@ -204,14 +192,14 @@ FileStatus FlushFileAt(const char* path) {
 
 FileStatus ProbeFile(const char* path) {
     struct stat st;
-    return StatusOf(power_cut::Allow() && ::stat(path, &st) == 0);
+    return StatusOf(Allow() && ::stat(path, &st) == 0);
 }
 
 // Read-only as Windows shows a file that its owner may not write; the
 // other guarding attributes have no counterpart here.
 unsigned GuardingAttributes(const char* path) {
     struct stat st;
-    return power_cut::Allow() && ::stat(path, &st) == 0 && !S_ISDIR(st.st_mode) && !(st.st_mode & S_IWUSR) ? kReadOnlyAttribute : 0;
+    return Allow() && ::stat(path, &st) == 0 && !S_ISDIR(st.st_mode) && !(st.st_mode & S_IWUSR) ? kReadOnlyAttribute : 0;
 }
 
 bool SetGuardingAttributes(const char* path, unsigned attributes) {
@@ -219,35 +207,17 @@ bool SetGuardingAttributes(const char* path, unsigned attributes) {
     if (::stat(path, &st) != 0) return false;
     const mode_t writable = S_IWUSR | S_IWGRP | S_IWOTH;
     const mode_t mode = attributes & kReadOnlyAttribute ? st.st_mode & ~writable : st.st_mode | S_IWUSR;
-    if (!power_cut::Allow() || ::chmod(path, mode & 07777) != 0) return false;
-    power_cut::ReadOnlySet(path, attributes & kReadOnlyAttribute);
+    if (!Allow() || ::chmod(path, mode & 07777) != 0) return false;
+    Tell(FileChange::Attributes, path);
     return true;
 }
 
-bool ForEachName(const char* pattern, void (*each)(const char* name, void* context), void* context) {
-    if (ListingRefused() || !power_cut::Allow()) return false;
-    glob_t found;
-    const int rc = glob(pattern, GLOB_NOSORT | GLOB_NOESCAPE, nullptr, &found);
-    for (size_t i = 0; rc == 0 && i < found.gl_pathc; ++i) {
-        const char* slash = std::strrchr(found.gl_pathv[i], '/');
-        each(slash ? slash + 1 : found.gl_pathv[i], context);
-    }
-    globfree(&found);
-    return rc == 0 || rc == GLOB_NOMATCH;
-}
-
 void ForgetProfile(const char*) {}  // the native writer keeps nothing between calls
-
-unsigned long CurrentProcessId() { return static_cast<unsigned long>(::getpid()); }
-
-// Signal 0 only asks: EPERM means a process of another user.
-bool ProcessRunning(unsigned long id) {
-    const pid_t pid = static_cast<pid_t>(id);
-    return pid > 0 && static_cast<unsigned long>(pid) == id && (::kill(pid, 0) == 0 || errno == EPERM);
-}
 
 void PauseMs(int ms) {
     struct timespec pause = {ms / 1000, (ms % 1000) * 1000000L};
     while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
     }
 }
+
+void WatchFiles(const FileWatch* watch) { g_watch = watch; }

@@ -97,16 +97,10 @@ bool FileExists(const char* path) {
 
 FileStatus CopyFileOver(const char* from, const char* to) { return StatusOf(CopyFileA(from, to, FALSE)); }
 
-FileStatus CopyFileNew(const char* from, const char* to) { return StatusOf(CopyFileA(from, to, TRUE)); }
-
 FileStatus DeleteFileAt(const char* path) { return StatusOf(DeleteFileA(path)); }
 
 FileStatus ReplaceFileWith(const char* from, const char* to) {
     return StatusOf(MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
-}
-
-FileStatus MoveFileNew(const char* from, const char* to) {
-    return StatusOf(MoveFileExA(from, to, MOVEFILE_WRITE_THROUGH));
 }
 
 // Flushing needs write access; other programs may keep the file open.
@@ -141,18 +135,6 @@ bool SetGuardingAttributes(const char* path, unsigned guarding) {
     return SetFileAttributesA(path, wanted ? wanted : FILE_ATTRIBUTE_NORMAL);
 }
 
-bool ForEachName(const char* pattern, void (*each)(const char* name, void* context), void* context) {
-    WIN32_FIND_DATAA data;
-    HANDLE h = FindFirstFileA(pattern, &data);
-    if (h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
-    do {
-        each(data.cFileName, context);
-    } while (FindNextFileA(h, &data));
-    const bool listed = GetLastError() == ERROR_NO_MORE_FILES;
-    FindClose(h);
-    return listed;
-}
-
 bool WriteProfileText(const char* section, const char* key, const char* value, const char* path) {
     return WritePrivateProfileStringA(section, key, value, path) != FALSE;
 }
@@ -160,14 +142,3 @@ bool WriteProfileText(const char* section, const char* key, const char* value, c
 void ForgetProfile(const char* path) { WritePrivateProfileStringA(nullptr, nullptr, nullptr, path); }
 
 void PauseMs(int ms) { Sleep(static_cast<DWORD>(ms)); }
-
-unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
-
-// A process that cannot be opened for lack of rights still runs.
-bool ProcessRunning(unsigned long id) {
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
-    if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
-    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-    CloseHandle(process);
-    return running;
-}
