@@ -7,7 +7,6 @@
 #include "platform/files.h"
 
 using file_steps::FileBytes;
-using file_steps::Step;
 
 // The mark of this program's temporary files. Their names are fixed, so
 // that a run removes what a killed or cut run left, and never a user's
@@ -77,6 +76,38 @@ bool RemoveTemporaryFiles(const SaveState& s) {
     return removed;
 }
 
+bool WriteSettingsFile(const LegacySettings& s, const char* iniPath) {
+    struct Key {
+        const char *section, *name;
+        int value;
+        bool flag;  // written as "1" or "0"
+    } keys[] = {
+        {"HotKey", "ALT", s.hotKeyModifiers & 1, true},  {"HotKey", "Shift", s.hotKeyModifiers & 4, true},
+        {"HotKey", "Ctrl", s.hotKeyModifiers & 2, true}, {"HotKey", "Key", s.hotKeyCode, false},
+        {"VAXU", "History", s.historyMax, false},         {"VAXU", "ToolTip", s.toolTip, false},
+        {"VAXU", "ImeCtrl", s.imeCtrl, false},           {"VAXU", "WndWidth", s.windowWidth, false},
+        {"VAXU", "WndHeight", s.windowHeight, false},    {"VAXU", "SavePosition", s.savePosition, false},
+    };
+    StrBuf value;
+    for (const Key& k : keys) {
+        bool ok = k.flag ? value.Assign(k.value ? "1" : "0") : value.Format("%d", k.value);
+        if (!ok || !file_steps::Step() || !WriteProfileText(k.section, k.name, value.Text(), iniPath)) return false;
+    }
+    return true;
+}
+
+// The new files are made complete under their temporary names. The new
+// settings go into a copy of vaxu.ini, key by key, so that other keys
+// survive and the file itself changes in one step or not at all.
+bool PrepareNewFiles(SaveState& s, const LegacySettings& settings) {
+    const char* temp = s.ini.temp.Text();
+    if (s.text.Size() > 0 && !file_steps::WriteNew(s.cmd.temp.Text(), s.text.Data(), s.text.Size())) return false;
+    if (!file_steps::WriteNew(temp, s.ini.old.Data(), s.ini.old.Size())) return false;
+    const bool written = WriteSettingsFile(settings, temp);
+    ForgetProfile(temp);
+    return written && file_steps::Flush(temp);
+}
+
 // The file as this save found it becomes its .bak, over an older one,
 // renamed in complete and flushed, never written in place. Where there is
 // no such file, an earlier .bak stays as it is.
@@ -141,40 +172,6 @@ void ConvertJob::Teardown() {
     settings_.currentDir.Release();
 }
 
-bool ConvertJob::WriteSettingsFile(const char* iniPath) {
-    const LegacySettings& s = settings_;
-    struct Key {
-        const char* section;
-        const char* name;
-        int value;
-        bool flag;  // written as "1" or "0"
-    } keys[] = {
-        {"HotKey", "ALT", s.hotKeyModifiers & 1, true},  {"HotKey", "Shift", s.hotKeyModifiers & 4, true},
-        {"HotKey", "Ctrl", s.hotKeyModifiers & 2, true}, {"HotKey", "Key", s.hotKeyCode, false},
-        {"VAXU", "History", s.historyMax, false},         {"VAXU", "ToolTip", s.toolTip, false},
-        {"VAXU", "ImeCtrl", s.imeCtrl, false},           {"VAXU", "WndWidth", s.windowWidth, false},
-        {"VAXU", "WndHeight", s.windowHeight, false},    {"VAXU", "SavePosition", s.savePosition, false},
-    };
-    StrBuf value;
-    for (const Key& k : keys) {
-        bool ok = k.flag ? value.Assign(k.value ? "1" : "0") : value.Format("%d", k.value);
-        if (!ok || !Step() || !WriteProfileText(k.section, k.name, value.Text(), iniPath)) return false;
-    }
-    return true;
-}
-
-// The new files are made complete under their temporary names. The new
-// settings go into a copy of vaxu.ini, key by key, so that other keys
-// survive and the file itself changes in one step or not at all.
-bool ConvertJob::PrepareNewFiles(SaveState& s) {
-    const char* temp = s.ini.temp.Text();
-    if (s.text.Size() > 0 && !file_steps::WriteNew(s.cmd.temp.Text(), s.text.Data(), s.text.Size())) return false;
-    if (!file_steps::WriteNew(temp, s.ini.old.Data(), s.ini.old.Size())) return false;
-    const bool written = WriteSettingsFile(temp);
-    ForgetProfile(temp);
-    return written && file_steps::Flush(temp);
-}
-
 // Nothing the launcher reads changes until both new files and both
 // backups are complete on disk. Then each file is swapped in whole. A
 // failure puts back what was changed.
@@ -185,14 +182,14 @@ ConvertResult ConvertJob::SaveNewFiles() {
     if (!s.Build(installFolder, commands) || !RemoveTemporaryFiles(s)) return ConvertResult::NotSaved;
 
     ConvertResult result = ConvertResult::NotSaved;
-    if (PrepareNewFiles(s)) result = BackUp(s.ini, ConvertResult::SettingsBackupBlocked);
+    if (PrepareNewFiles(s, settings_)) result = BackUp(s.ini, ConvertResult::SettingsBackupBlocked);
     if (result == ConvertResult::Converted) result = BackUp(s.cmd, ConvertResult::CommandBackupBlocked);
     if (result == ConvertResult::Converted &&
         !(SwapCommandFile(s) && file_steps::SwapIn(s.ini.temp.Text(), s.ini.path.Text()))) {
         restoreSettings = PutBack(s.ini);
         restoreCommands = PutBack(s.cmd);
-        const bool restored = restoreSettings == Restore::Nothing && restoreCommands == Restore::Nothing;
-        result = restored ? ConvertResult::NotSaved : ConvertResult::NotRestored;
+        result = restoreSettings == Restore::Nothing && restoreCommands == Restore::Nothing ? ConvertResult::NotSaved
+                                                                                           : ConvertResult::NotRestored;
     }
     CommitRenames(s);
     RemoveTemporaryFiles(s);

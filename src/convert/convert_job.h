@@ -26,8 +26,6 @@ enum class Restore {
     Remove,      // there was no such file before
 };
 
-struct SaveState;
-
 class ConvertJob {
 public:
     // Window and module handles are kept as plain pointers so that this
@@ -63,8 +61,6 @@ public:
     bool TakeDroppedSource(void* drop);
 
 private:
-    bool WriteSettingsFile(const char* iniPath);
-    bool PrepareNewFiles(SaveState& save);
     ConvertResult ReadSource();
     ConvertResult SaveNewFiles();
 

@@ -6,9 +6,6 @@
 
 namespace file_steps {
 namespace {
-constexpr std::size_t kReadBlock = 4096;
-constexpr int kWriteBlock = 1 << 16;
-
 // One try of a file operation, unless a test makes it fail. A failed try
 // of a copy over copyTarget leaves that file cut short, as a copy that
 // stops part-way (a full disk, a lock met part-way) may.
@@ -16,7 +13,8 @@ template <typename Op>
 FileStatus Try(Op op, const char* copyTarget) {
     FileStatus injected;
     if (!step_fault::TryFails(injected)) return op();
-    if (copyTarget) step_fault::CutShort(copyTarget);
+    FileObj cut;
+    if (copyTarget) cut.Open(copyTarget, true, true);
     return injected;
 }
 
@@ -38,14 +36,6 @@ FileStatus OnWritable(const char* target, Op op) {
     return status;
 }
 
-bool WriteAll(FileObj& file, const char* data, std::size_t size) {
-    for (std::size_t at = 0; at < size;) {
-        const int chunk = size - at > kWriteBlock ? kWriteBlock : static_cast<int>(size - at);
-        if (!Step() || !file.Write(data + at, chunk)) return false;
-        at += chunk;
-    }
-    return true;
-}
 }  // namespace
 
 FileBytes::~FileBytes() { MemFree(data_, capacity_); }
@@ -53,34 +43,26 @@ FileBytes::~FileBytes() { MemFree(data_, capacity_); }
 bool FileBytes::Load(const char* path) { return Retrying([&] { return LoadOnce(path); }) == FileStatus::Done; }
 
 FileStatus FileBytes::LoadOnce(const char* path) {
-    size_ = 0;
     FileObj file;
     FileStatus failed;
     if (step_fault::TryFails(failed)) return failed;
     if (!file.OpenShared(path)) return LastFileStatus();
-    for (;;) {
-        if (capacity_ - size_ < kReadBlock && !Grow()) return FileStatus::Refused;
+    MemFree(data_, capacity_);
+    size_ = 0;
+    capacity_ = file.GetSize() + 1;  // one more: what a file that grows meanwhile fills
+    data_ = static_cast<char*>(MemAlloc(capacity_));
+    if (!data_) capacity_ = 0;
+    for (int got = 1; data_; size_ += got) {
         if (step_fault::TryFails(failed)) return failed;
-        const int got = file.Read(data_ + size_, kReadBlock);
-        if (got < 0) return LastFileStatus();
-        if (got == 0) return FileStatus::Done;
-        size_ += got;
+        got = file.Read(data_ + size_, static_cast<int>(capacity_ - size_));
+        if (got <= 0) return got == 0 ? FileStatus::Done : LastFileStatus();
+        if (size_ + got == capacity_) return FileStatus::Busy;  // grown: read again
     }
+    return FileStatus::Refused;
 }
 
 bool FileBytes::Equals(const FileBytes& other) const {
     return size_ == other.size_ && (size_ == 0 || std::memcmp(data_, other.data_, size_) == 0);
-}
-
-bool FileBytes::Grow() {
-    const std::size_t capacity = capacity_ ? capacity_ * 2 : kReadBlock * 2;
-    char* data = static_cast<char*>(MemAlloc(capacity));
-    if (!data) return false;
-    if (size_) std::memcpy(data, data_, size_);
-    MemFree(data_, capacity_);
-    data_ = data;
-    capacity_ = capacity;
-    return true;
 }
 
 bool WriteNew(const char* path, const char* data, std::size_t size, const char* timeFrom) {
@@ -89,7 +71,7 @@ bool WriteNew(const char* path, const char* data, std::size_t size, const char* 
         return Try([&] { return file.CreateNew(path) ? FileStatus::Done : LastFileStatus(); }, nullptr);
     });
     if (made != FileStatus::Done) return false;  // another file's name: left alone
-    bool written = WriteAll(file, data, size);
+    const bool written = Step() && file.Write(data, static_cast<int>(size));
     if (written && timeFrom) file.TakeWriteTime(timeFrom);
     step_fault::Trace("flush", path);
     return written && Step() && file.Flush();

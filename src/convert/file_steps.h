@@ -5,13 +5,12 @@
 // so is a read-only attribute in the way, which is cleared and set again.
 #pragma once
 #include <cstddef>
+#include <initializer_list>
 
 #include "convert/step_fault.h"
 #include "platform/files.h"
 
 namespace file_steps {
-constexpr int kBusyPausesMs[] = {50, 100, 150, 300, 400};
-
 // What another program's hold gives: a sharing violation, or access
 // denied where a rename meets a held file (or a folder of that name).
 inline bool IsHeld(FileStatus status) { return status == FileStatus::Busy || status == FileStatus::Denied; }
@@ -21,7 +20,7 @@ inline bool IsBusy(FileStatus status) { return status == FileStatus::Busy; }
 template <typename Attempt>
 FileStatus RepeatWhile(bool (*held)(FileStatus), Attempt attempt) {
     FileStatus status = attempt();
-    for (int pause : kBusyPausesMs) {
+    for (int pause : {50, 100, 150, 300, 400}) {
         if (!held(status)) break;
         PauseMs(pause);
         status = attempt();
@@ -41,8 +40,8 @@ public:
     FileBytes& operator=(const FileBytes&) = delete;
 
     // Reads the file to its end, leaving other programs free to read and
-    // write it meanwhile, and tries again while it is held. False on any
-    // other error: a short copy is no copy.
+    // write it meanwhile, and tries again while it is held or grows. False
+    // on any other error: a short copy is no copy.
     bool Load(const char* path);
     bool Equals(const FileBytes& other) const;
     const char* Data() const { return data_; }
@@ -50,7 +49,6 @@ public:
 
 private:
     FileStatus LoadOnce(const char* path);
-    bool Grow();
 
     char* data_ = nullptr;
     std::size_t size_ = 0, capacity_ = 0;

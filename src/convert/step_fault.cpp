@@ -33,11 +33,6 @@ bool TryFails(FileStatus& status) {
     return NextStepFails();
 }
 
-void CutShort(const char* target) {
-    FileObj file;
-    file.Open(target, true, true);
-}
-
 void ForceRenames(FileStatus status) { g.renames = status; }
 bool ForcedRename(FileStatus& status) {
     status = g.renames;

@@ -20,9 +20,6 @@ bool Fails();
 // a file read whole (the source, vaxu.ini, vaxu_cmd.txt): true, with the
 // status to report, when this one is to fail.
 bool TryFails(FileStatus& status);
-// What a failed try of a copy leaves: its target cut short, as a copy that
-// stops part-way may leave it.
-void CutShort(const char* target);
 
 // Makes every rename over vaxu.ini or vaxu_cmd.txt end with status without
 // touching the files, as a virtualized folder (or a file taken away) does.
