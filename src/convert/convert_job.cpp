@@ -19,7 +19,7 @@ constexpr char kTempMark[] = ".vaxuconv.tmp";
 struct SavedFile {
     StrBuf path, backup, temp, backupTemp;
     FileBytes old;
-    bool existed = false;
+    bool existed = false, swapping = false;
     unsigned guarding = 0;  // read-only, hidden, system: as found
 
     bool Build(const StrBuf& folder, const char* name) {
@@ -124,20 +124,24 @@ ConvertResult BackUp(const SavedFile& f, ConvertResult blocked) {
 
 // Without commands there is no new command file: the old one is removed.
 bool SwapCommandFile(SaveState& s) {
-    if (s.text.Size() > 0) return file_steps::SwapIn(s.cmd.temp.Text(), s.cmd.path.Text());
+    s.cmd.swapping = true;
+    if (s.text.Size() > 0) return file_steps::SwapIn(s.cmd.temp.Text(), s.cmd.path.Text(), s.cmd.existed);
     return !s.cmd.existed || file_steps::Remove(s.cmd.path.Text());
 }
 
 // After a failed swap: the file's old bytes back, put in as the save puts
 // a file in, with its attributes; or no file where there was none. Nothing
-// to do where it is as it was, as a file the swap never reached is.
+// to do where it is as it was.
 Restore PutBack(const SavedFile& f) {
-    if (!f.existed) return file_steps::Remove(f.path.Text()) ? Restore::Nothing : Restore::Remove;
+    if (!f.swapping) return Restore::Nothing;
+    if (!f.existed)  // where the swap made none, there is none to remove
+        return ProbeFile(f.path.Text()) == FileStatus::Missing || file_steps::Remove(f.path.Text()) ? Restore::Nothing
+                                                                                                  : Restore::Remove;
     FileBytes now;
     const bool kept = (now.Load(f.path.Text()) && now.Equals(f.old)) ||
                       (file_steps::Remove(f.temp.Text()) &&
                        file_steps::WriteNew(f.temp.Text(), f.old.Data(), f.old.Size(), f.backup.Text()) &&
-                       file_steps::SwapIn(f.temp.Text(), f.path.Text()) &&
+                       file_steps::SwapIn(f.temp.Text(), f.path.Text(), true) &&
                        SetGuardingAttributes(f.path.Text(), f.guarding));
     return kept ? Restore::Nothing : Restore::FromBackup;
 }
@@ -184,8 +188,9 @@ ConvertResult ConvertJob::SaveNewFiles() {
     ConvertResult result = ConvertResult::NotSaved;
     if (PrepareNewFiles(s, settings_)) result = BackUp(s.ini, ConvertResult::SettingsBackupBlocked);
     if (result == ConvertResult::Converted) result = BackUp(s.cmd, ConvertResult::CommandBackupBlocked);
+    if (result == ConvertResult::Converted) s.ini.swapping = SwapCommandFile(s);
     if (result == ConvertResult::Converted &&
-        !(SwapCommandFile(s) && file_steps::SwapIn(s.ini.temp.Text(), s.ini.path.Text()))) {
+        !(s.ini.swapping && file_steps::SwapIn(s.ini.temp.Text(), s.ini.path.Text(), s.ini.existed))) {
         restoreSettings = PutBack(s.ini);
         restoreCommands = PutBack(s.cmd);
         result = restoreSettings == Restore::Nothing && restoreCommands == Restore::Nothing ? ConvertResult::NotSaved

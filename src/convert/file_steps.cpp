@@ -67,7 +67,7 @@ bool FileBytes::Equals(const FileBytes& other) const {
 
 bool WriteNew(const char* path, const char* data, std::size_t size, const char* timeFrom) {
     FileObj file;
-    const FileStatus made = RepeatWhile(IsBusy, [&] {
+    const FileStatus made = RepeatWhile(IsHeld, [&] {  // a name being deleted answers access denied
         return Try([&] { return file.CreateNew(path) ? FileStatus::Done : LastFileStatus(); }, nullptr);
     });
     if (made != FileStatus::Done) return false;  // another file's name: left alone
@@ -96,7 +96,7 @@ FileStatus Replace(const char* temp, const char* target) {
     });
 }
 
-bool SwapIn(const char* temp, const char* target) {
+bool SwapIn(const char* temp, const char* target, bool backedUp) {
     FileStatus forced;
     const FileStatus moved = step_fault::ForcedRename(forced) ? forced : Replace(temp, target);
     if (moved == FileStatus::Done) return true;
@@ -104,7 +104,7 @@ bool SwapIn(const char* temp, const char* target) {
     // far, such as the one that put target's backup in: a flush commits
     // them first. The copy is flushed before a read-only attribute is set
     // again: Windows would refuse the write access that flushing needs.
-    if (moved == FileStatus::Missing || !Flush(temp)) return false;
+    if (moved == FileStatus::Missing || !backedUp || !Flush(temp)) return false;
     step_fault::Trace("copy in place", target);
     const FileStatus copied = OnWritable(target, [&] {
         const FileStatus copy = Retrying([&] { return CopyFileOver(temp, target); }, target);

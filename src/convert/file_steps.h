@@ -64,9 +64,9 @@ bool Remove(const char* path);
 // and hidden attributes.
 FileStatus Replace(const char* temp, const char* target);
 // Puts the complete file temp in place of target, as Replace does. Where
-// the rename is refused (as UAC file virtualization may refuse it), temp
-// is copied over target instead, and flushed: the caller has kept
-// target's old bytes, complete and flushed, in its backup. False where
-// target may have changed all the same.
-bool SwapIn(const char* temp, const char* target);
+// the rename is refused (as UAC file virtualization may refuse it) and the
+// caller has kept target's old bytes, complete and flushed, in its backup,
+// temp is copied over target instead, and flushed. False where target may
+// have changed all the same.
+bool SwapIn(const char* temp, const char* target, bool backedUp);
 }  // namespace file_steps

@@ -275,6 +275,8 @@ TEST_F(Conversion, AFailureAtAnyStepLosesNothing) {
     for (bool renames : {true, false})
     for (const Folder& start : StartFolders()) {
         const bool busy = kind == FileStatus::Busy, full = BothToPutBack(start);
+        // A file is copied in place only over its backed-up old bytes, so one to be made needs a rename.
+        const bool converts = renames || (start.count("vaxu.ini") && (!commands || start.count("vaxu_cmd.txt")));
         if (busy && (!renames || !commands || !full)) continue;
         int secondFailures = 0;
         for (long k = 1, then = 0;; ++then) {
@@ -304,7 +306,7 @@ TEST_F(Conversion, AFailureAtAnyStepLosesNothing) {
                 if (busy || !full) ++k, then = -1;  // one busy try at a time
                 continue;
             }
-            EXPECT_TRUE(then > 0 || r == ConvertResult::Converted);
+            EXPECT_TRUE(then > 0 || (r == ConvertResult::Converted) == converts);
             if (then == 0) break;  // no step k: every step was failed
             ++k, then = -1;        // no step then after k: on to the next k
         }
@@ -418,7 +420,7 @@ TEST_F(Conversion, APowerCutAtAnyPointLosesNothing) {
         const long total = power_cut::Calls(), failedAt = g_callsAtFailure;
         if (k > 0 && (failedAt < 0 || !BothToPutBack(start))) break;  // no step k
         Restore copiedInPlace[2];
-        for (int i = 0; i < 2; ++i) copiedInPlace[i] = start.count(kLauncherFiles[i]) ? Restore::FromBackup : Restore::Remove;
+        for (int i = 0; i < 2; ++i) copiedInPlace[i] = start.count(kLauncherFiles[i]) ? Restore::FromBackup : Restore::Nothing;
         SCOPED_TRACE(testing::Message() << renames << start.size() << " step " << k);
         if (told == ConvertResult::Converted) EXPECT_EQ(Tidied(Now()), Converted(start, true));
         else if (told != ConvertResult::NotRestored) ExpectKept(start, Now(), false);

@@ -10,67 +10,45 @@
 #include <string>
 #include <vector>
 
-#include "platform/win_support.h"
-
 namespace e2e {
 // One window a program showed, as read off the live window.
 struct Shown {
-    bool isDialog = false;      // the source dialog
-    bool isFileDialog = false;  // the open-file dialog
+    bool isDialog = false, isFileDialog = false;  // the source dialog; the open-file dialog
     std::string text;  // a box's message, the source dialog's path edit, or the file name box
     std::string title;
     std::vector<int> buttons;  // a box's button ids, in window order
-    std::vector<std::string> labels;  // the source dialog's controls' texts, in window order
-    bool topmost = false;      // MB_SYSTEMMODAL boxes stay on top
-    bool warningIcon = false;
+    std::vector<std::string> labels;  // the source dialog's other controls' texts, in window order
+    bool topmost = false, warningIcon = false;  // MB_SYSTEMMODAL boxes stay on top
     int lines = 0;  // the lines a box's message takes as drawn, word wrap included
     HWND window = nullptr, owner = nullptr;
 };
 
+// The text, when there is any, is typed first into the path edit or the
+// file name box; then the button is pressed, or Enter in the edit.
 struct Answer {
-    int button;           // pressed after typing
-    bool typed = false;   // type text first into the path edit or the file name box
-    std::string text;
-    bool byEnter = false;  // press Enter in the edit instead of the button
-
-    static Answer Button(int id) { return {id, false, ""}; }
-    static Answer Type(const std::string& text, int then = IDOK) { return {then, true, text}; }
-    static Answer Enter(const std::string& text) { return {IDOK, true, text, true}; }
-    static Answer Cancel() { return Button(IDCANCEL); }
+    int button = IDOK;
+    std::string typed;
+    bool byEnter = false;
 };
 
 struct Outcome {
     std::vector<Shown> shown;
+    // The program's own; 997 when the driver ended it after a minute, 998
+    // when it showed a window with no answer left.
     DWORD exitCode = 999;
-    bool timedOut = false;
-    bool unexpectedWindow = false;  // shown with no answer left
 };
 
 // Called for each window before it is answered.
 using ShownHook = std::function<void(HWND window, const Shown& shown)>;
 
 // Starts the converter in workingDir and answers in order.
-Outcome RunConverter(const std::string& workingDir, std::vector<Answer> answers, ShownHook onShown = nullptr);
+Outcome RunConverter(const std::string& workingDir, const std::vector<Answer>& answers, ShownHook onShown = nullptr);
 
-// The converter next to this test program.
+// The converter next to this program, or the one VAXU_CONVERTER names (the
+// unpacked release); any other program next to this one.
 std::string ConverterPath();
+std::string Beside(const char* name);
 
 // What the slow fake launcher saves as vaxu_cmd.txt when it ends.
 constexpr char kLauncherSave[] = "[Saved by the launcher]\r\nPATH=C:\\exit.exe\r\n";
-
-// The launcher running in a process of its own (fake_launcher.exe beside
-// this program), its window open; ended at the latest when this goes.
-class FakeLauncher {
-public:
-    // mode: "ordinary", "stubborn", "slow" or "hung"; folder: where "slow" saves.
-    FakeLauncher(const char* mode, const std::string& folder);
-    ~FakeLauncher();
-    bool Running() const;
-    // WM_DESTROY messages it got, once it has ended; -1 while it runs.
-    int DestroyMessages() const;
-
-private:
-    PROCESS_INFORMATION process_ = {};
-};
-
 }  // namespace e2e

@@ -12,11 +12,9 @@
 
 #include "app/resource.h"
 #include "e2e/converter_driver.h"
+#include "platform/win_support.h"
 #include "test_support.h"
 #include "version.h"
-
-using e2e::Answer;
-const Answer kOk = Answer::Button(IDOK);
 
 namespace {
 const char kTitle[] = "ヴァクスファイルコンバーター";
@@ -54,16 +52,53 @@ const char kConverted[] =
     "[Mail]\r\nPATH=C:\\mail.exe \r\nCOMMENT=メール\r\n"
     "[メモ帳]\r\nPATH=C:\\Windows\\notepad.exe  \r\nFOLDER=C:\\Users\r\nCOMMENT=テキスト\r\n";
 const HKEY kLM = HKEY_LOCAL_MACHINE, kCU = HKEY_CURRENT_USER;
+const e2e::Answer kOk{IDOK}, kYes{IDYES}, kNo{IDNO}, kCancel{IDCANCEL};
 
-void RunProgram(std::string command) {
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    WaitForSingleObject(pi.hProcess, 60000);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+// The launcher's key in .reg form, with a value when named: data such as
+// "dword:00000001" as it is, any other as a string. The file is read as
+// ANSI text: a trail byte 0x5C is no backslash.
+std::string Reg(HKEY root, const char* name = nullptr, const std::string& data = "") {
+    std::string text = root == kLM ? "[HKEY_LOCAL_MACHINE\\SOFTWARE\\VAXU]\r\n" : "[HKEY_CURRENT_USER\\Software\\VAXU]\r\n";
+    if (!name || data.rfind("dword:", 0) == 0) return name ? text + "\"" + name + "\"=" + data + "\r\n" : text;
+    text = text + "\"" + name + "\"=\"";
+    for (size_t i = 0; i < data.size(); ++i) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(data[i])) && i + 1 < data.size()) text += data[i++];
+        else if (data[i] == '\\' || data[i] == '"') text += '\\';
+        text += data[i];
+    }
+    return text + "\"\r\n";
 }
+
+// The launcher running in a process of its own (fake_launcher.exe beside
+// this program), started in folder with its window open; ended at the
+// latest when this goes.
+struct FakeLauncher {
+    PROCESS_INFORMATION process = {};
+    FakeLauncher(const char* mode, const std::string& folder) {
+        std::string command = "\"" + e2e::Beside("fake_launcher.exe") + "\" " + mode;
+        STARTUPINFOA si = {sizeof si};
+        CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &process);
+        for (int waited = 0; !FindWindowA("VAXU_APP_WND_CLASS", nullptr) && waited < 20000; waited += 50) Sleep(50);
+    }
+    ~FakeLauncher() {
+        TerminateProcess(process.hProcess, 999);  // fails once it has ended
+        WaitForSingleObject(process.hProcess, 10000);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    // The WM_DESTROY messages it got, once it has ended; STILL_ACTIVE while it runs.
+    DWORD DestroyMessages() const {
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        return code;
+    }
+};
+
+// A window the converter is expected to show, and the answer it gets.
+struct Step {
+    std::string shown;
+    e2e::Answer answer;
+};
 
 class Converter : public ::testing::Test {
 protected:
@@ -77,35 +112,21 @@ protected:
         ApplyRegistry();
     }
 
+    void ClearKeys() { pending += "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\VAXU]\r\n[-HKEY_CURRENT_USER\\Software\\VAXU]\r\n"; }
+    // A standard installation under root; "Folder" is always the user's.
+    void Install(HKEY root = kLM, bool withFolder = true) {
+        pending += Reg(root, "Version", "0.70") + Reg(root, "InstFolder", inst) + (withFolder ? Reg(kCU, "Folder", old) : "");
+    }
     // The launcher's installer is a 32-bit program: its values land in the
     // 32-bit view of HKLM. So the registry is set up as it does, by a
-    // separate 32-bit process (regedit from SysWOW64), never from inside
-    // this test. Changes gather in one .reg file, applied before each run.
-    static std::string KeyName(HKEY root) {
-        return root == kLM ? "HKEY_LOCAL_MACHINE\\SOFTWARE\\VAXU" : "HKEY_CURRENT_USER\\Software\\VAXU";
-    }
-    void ClearKey(HKEY root) { pending += "[-" + KeyName(root) + "]\r\n"; }
-    void ClearKeys() { ClearKey(kLM), ClearKey(kCU); }
-    // A value in .reg form: a string, or data such as "dword:00000001".
-    // Without a name, only the key.
-    void Set(HKEY root, const char* name = nullptr, const std::string& data = "") {
-        pending += "[" + KeyName(root) + "]\r\n" + (name ? std::string("\"") + name + "\"=" + data + "\r\n" : "");
-    }
-    // regedit reads the file as ANSI text: a trail byte 0x5C is no backslash.
-    static std::string Str(const std::string& value) {
-        std::string quoted = "\"";
-        for (size_t i = 0; i < value.size(); ++i) {
-            if (IsDBCSLeadByte(static_cast<BYTE>(value[i])) && i + 1 < value.size()) quoted += value[i++];
-            else if (value[i] == '\\' || value[i] == '"') quoted += '\\';
-            quoted += value[i];
-        }
-        return quoted + "\"";
-    }
-    void ApplyRegistry() {
+    // separate 32-bit process (reg from SysWOW64), never from inside this
+    // test. Changes gather in one .reg file, applied before each run.
+    void ApplyRegistry(const char* view = "32") {
         if (pending.empty()) return;
         test::WriteBytes(base / "setup.reg", "REGEDIT4\r\n\r\n" + pending);
         pending.clear();
-        RunProgram("C:\\windows\\syswow64\\regedit.exe /s \"" + base / "setup.reg" + "\"");
+        const std::string reg = "C:\\windows\\syswow64\\reg.exe import \"" + base / "setup.reg\" /reg:" + view;
+        ASSERT_EQ(std::system(reg.c_str()), 0);
     }
     // Number of values in the key as a 32-bit program sees it, -1 when missing.
     static int ValueCount(HKEY root) {
@@ -116,53 +137,37 @@ protected:
         RegCloseKey(h);
         return static_cast<int>(values);
     }
-    // A standard installation under root; "Folder" is always the user's.
-    void Install(HKEY root = kLM, bool withFolder = true) {
-        Set(root, "Version", Str("0.70"));
-        Set(root, "InstFolder", Str(inst));
-        if (withFolder) Set(kCU, "Folder", Str(old));
-    }
 
-    // A window the converter is expected to show, and the answer it gets.
-    struct Step {
-        std::string shown;
-        Answer answer;
-    };
     // Runs the converter and checks every window it showed, in order: the
     // dialogs by their texts; each box by text, title, buttons, style and
-    // owner (the program's own are system-modal warnings on the desktop).
+    // owner: the program's own are system-modal warnings on the desktop,
+    // the dialog's plain boxes it owns.
     void Run(const std::vector<Step>& steps, e2e::ShownHook onShown = nullptr) {
         ApplyRegistry();
-        std::vector<Answer> answers;
+        std::vector<e2e::Answer> answers;
         for (const Step& step : steps) answers.push_back(step.answer);
-        e2e::Outcome o = e2e::RunConverter(base.Path(), answers, onShown);
-        EXPECT_TRUE(o.exitCode == 0 && !o.timedOut && !o.unexpectedWindow) << o.exitCode;
+        const e2e::Outcome o = e2e::RunConverter(base.Path(), answers, onShown);
+        EXPECT_EQ(o.exitCode, 0u);
         ASSERT_EQ(o.shown.size(), steps.size());
         for (size_t i = 0; i < steps.size(); ++i) {
             const e2e::Shown& s = o.shown[i];
             const std::string& want = steps[i].shown;
-            if (want.rfind(kDialog, 0) == 0) {
+            if (want == kFileDialog) {
+                EXPECT_TRUE(s.isFileDialog && s.text.find('"') == std::string::npos) << i << ": " << s.text;
+            } else if (want.rfind(kDialog, 0) == 0) {
                 EXPECT_TRUE(s.isDialog && s.labels == kDialogLabels) << i;
                 EXPECT_EQ(s.text, want.substr(kDialog.size())) << i;
                 EXPECT_EQ(s.title, "ヴァクスファイルのコンバート");
-                continue;
-            }
-            if (want == kFileDialog) {
-                EXPECT_TRUE(s.isFileDialog && s.text.find('"') == std::string::npos) << i << ": " << s.text;
-                continue;
-            }
-            const bool dialogs = want == kEmptyWarning || want == kMissingWarning;
-            const bool question = want == kNoFolder || want == kRunning || want == kStillRunning;
-            const std::vector<int> buttons = question ? std::vector<int>{IDYES, IDNO} : std::vector<int>{IDOK};
-            EXPECT_EQ(s.text, want) << i;
-            EXPECT_EQ(s.lines, std::count(want.begin(), want.end(), '\n') + 1) << "lines drawn: " << i;
-            EXPECT_EQ(s.title, dialogs ? "警告" : kTitle);
-            EXPECT_EQ(s.buttons, buttons) << i;
-            if (dialogs) {
-                EXPECT_TRUE(!s.topmost && !s.warningIcon && i > 0 && s.owner == o.shown[i - 1].window)
-                    << "a plain box owned by the dialog: " << i;
             } else {
-                EXPECT_TRUE(s.topmost && s.warningIcon && !s.owner) << "system modal, warning, desktop-owned: " << i;
+                const bool owned = want == kEmptyWarning || want == kMissingWarning;
+                const bool question = want == kNoFolder || want == kRunning || want == kStillRunning;
+                EXPECT_EQ(s.text, want) << i;
+                EXPECT_EQ(s.lines, std::count(want.begin(), want.end(), '\n') + 1) << "lines drawn: " << i;
+                EXPECT_EQ(s.title, owned ? "警告" : kTitle);
+                EXPECT_EQ(s.buttons, question ? std::vector<int>{IDYES, IDNO} : std::vector<int>{IDOK}) << i;
+                EXPECT_TRUE(s.topmost != owned && s.warningIcon != owned &&
+                            s.owner == (owned && i > 0 ? o.shown[i - 1].window : nullptr))
+                    << "style and owner: " << i;
             }
         }
     }
@@ -178,33 +183,26 @@ protected:
 };
 }  // namespace
 
+// Installed means Version 0.70 or later in the first key that opens: HKLM,
+// else HKCU, created when missing; a value over 500 bytes is not read.
+// Either answer to the missing folder ends.
 TEST_F(Converter, EndsWithAMessageWhenTheLauncherOrItsFolderIsMissing) {
-    struct Value {
-        HKEY root;
-        const char* name;
-        std::string data;
-    };
-    const struct {
-        std::vector<Value> values;
-        const char* message;
-        int answer;
-    } cases[] = {
-        {{{kLM, nullptr, ""}}, kNotInstalled, IDOK},
-        {{{kLM, "Version", Str("0.69")}}, kNotInstalled, IDOK},
-        {{{kLM, "Version", Str("abc")}}, kNotInstalled, IDOK},
-        {{{kCU, "Version", Str("")}}, kNotInstalled, IDOK},
-        {{{kLM, nullptr, ""}, {kCU, "Version", Str("0.70")}}, kNotInstalled, IDOK},  // HKLM key without Version
-        {{{kLM, "Version", Str(std::string(600, '1'))}}, kNotInstalled, IDOK},  // over 500 bytes: not read
-        // HKLM opens, so the HKCU folder is never consulted; either answer ends.
-        {{{kLM, "Version", Str("0.7beta")}, {kCU, "InstFolder", Str(inst)}}, kNoFolder, IDYES},
-        {{{kLM, "Version", Str("1.0")}}, kNoFolder, IDNO},
-    };
     Run({{kNotInstalled, kOk}});  // no key at all
     EXPECT_EQ(ValueCount(kCU), 0) << "the HKCU key is created, empty";
+    const struct {
+        std::string reg;
+        Step step;
+    } cases[] = {
+        {Reg(kLM, "Version", "0.69"), {kNotInstalled, kOk}},
+        {Reg(kLM) + Reg(kCU, "Version", "0.70"), {kNotInstalled, kOk}},
+        {Reg(kLM, "Version", std::string(600, '1')), {kNotInstalled, kOk}},
+        {Reg(kLM, "Version", "0.7beta") + Reg(kCU, "InstFolder", inst), {kNoFolder, kYes}},
+        {Reg(kLM, "Version", "1.0"), {kNoFolder, kNo}},
+    };
     for (const auto& c : cases) {
         ClearKeys();
-        for (const Value& v : c.values) Set(v.root, v.name, v.data);
-        Run({{c.message, Answer::Button(c.answer)}});
+        pending += c.reg;
+        Run({c.step});
     }
     EXPECT_FALSE(test::Exists(inst));
 }
@@ -212,83 +210,68 @@ TEST_F(Converter, EndsWithAMessageWhenTheLauncherOrItsFolderIsMissing) {
 // Values written only where a 64-bit installer would put them are not the
 // launcher's: both builds read the 32-bit view, as the 32-bit launcher does.
 TEST_F(Converter, ValuesOnlyInThe64BitViewAreNotTheLaunchers) {
-    const std::string reg = "C:\\windows\\syswow64\\reg.exe ", key = "HKLM\\SOFTWARE\\VAXU ";
-    RunProgram(reg + "add " + key + "/v Version /d 0.70 /f /reg:64");
-    RunProgram(reg + "add " + key + "/v InstFolder /d \"" + inst + "\\\" /f /reg:64");
+    ApplyRegistry();
+    Install(kLM, false);
+    ApplyRegistry("64");
     Run({{kNotInstalled, kOk}});
-    RunProgram(reg + "delete " + key + "/f /reg:64");
+    std::system("C:\\windows\\syswow64\\reg.exe delete HKLM\\SOFTWARE\\VAXU /f /reg:64");
 }
 
 // "ソ" and "表" end in the byte 0x5C: the folders are still made one by one.
-// "Folder" is joined with "path.txt" without a separator; with no "Folder",
-// path.txt is read from the current directory after the install folder was
-// made sure to exist: that check must not move it.
+// With no "Folder", path.txt is read from the current directory after the
+// install folder was made: making it must not move it. "Folder" is joined
+// with "path.txt" without a separator.
 TEST_F(Converter, DetectedFileIsAnnouncedAndConvertedIntoANewFolder) {
     inst = base / "ソフト\\表\\";
-    Install();
-    Run({{kFound, kOk}, {kCompleted, kOk}});
-    ExpectConverted(inst);
-    EXPECT_EQ(ValueCount(kLM), 2) << "the launcher's key is only read";
-    EXPECT_EQ(ValueCount(kCU), 1);
-
-    Set(kCU, "Folder", Str(base / "old"));  // names <base>oldpath.txt
-    test::WriteBytes(base / "oldpath.txt", "#HotKey 1 65\r\n");
-    Run({{kFound, kOk}, {kCompleted, kOk}});
-    EXPECT_EQ(test::ReadBytes(inst + "vaxu_cmd.txt"), "<missing>");
-    ClearKey(kCU);
+    Install(kLM, false);
     test::WriteBytes(base / "path.txt", kLegacy);
     Run({{kFound, kOk}, {kCompleted, kOk}});
     ExpectConverted(inst);
+    EXPECT_EQ(ValueCount(kLM), 2) << "the launcher's key is only read";
+
+    pending += Reg(kCU, "Folder", base / "old");  // names <base>oldpath.txt
+    test::WriteBytes(base / "oldpath.txt", "#HotKey 1 65\r\n");
+    Run({{kFound, kOk}, {kCompleted, kOk}});
+    EXPECT_EQ(test::ReadBytes(inst + "vaxu_cmd.txt"), "<missing>");
 }
 
 // The launcher saves its own settings as it ends, so the files change only
-// once it has ended: a slow one is waited for, and about a hung one the
-// question comes again, saying so. Only "yes" closes it.
+// once it has ended: a slow one is waited for, and its last save becomes
+// the backup; about a hung one the question comes again, saying so. Only
+// "yes" closes it: not "no", nor neither button (a box that cannot be
+// shown). One started while the dialog waits is asked about before
+// anything is written.
 TEST_F(Converter, RunningLauncherIsClosedWithConsentAndTheFilesChangeOnlyOnceItHasEnded) {
-    Install();
-    const Answer yes = Answer::Button(IDYES), no = Answer::Button(IDNO);
-    {
-        e2e::FakeLauncher launcher("ordinary", inst);
-        Run({{kRunning, no}});
-        Run({{kRunning, Answer::Button(IDOK)}});  // neither button, as a box that cannot be shown
-        EXPECT_TRUE(launcher.Running());
-        EXPECT_FALSE(test::Exists(inst + "vaxu.ini"));
-        Run({{kRunning, yes}, {kFound, kOk}, {kCompleted, kOk}});
-        EXPECT_EQ(launcher.DestroyMessages(), 1);
-    }
-    {
-        e2e::FakeLauncher stubborn("stubborn", inst);  // "yes" again sends again
-        Run({{kRunning, yes}, {kStillRunning, yes}, {kFound, kOk}, {kCompleted, kOk}});
-        EXPECT_EQ(stubborn.DestroyMessages(), 2);
-    }
-    {
-        e2e::FakeLauncher slow("slow", inst);
-        Run({{kRunning, yes}, {kFound, kOk}, {kCompleted, kOk}});
-        ExpectConverted(inst);
-        EXPECT_EQ(test::ReadBytes(inst + "vaxu_cmd.txt.bak"), e2e::kLauncherSave) << "its last save is the backup";
-    }
-    wintest::RemoveAll(inst);
-    e2e::FakeLauncher hung("hung", inst);
-    Run({{kRunning, yes}, {kStillRunning, no}});
-    EXPECT_TRUE(hung.Running());
-    EXPECT_FALSE(test::Exists(inst));
-}
-
-// A launcher started while the dialog waits is asked about before anything
-// is written: "yes" closes it, and its last save becomes the backup.
-TEST_F(Converter, ALauncherStartedDuringTheDialogIsClosedBeforeTheSave) {
-    Install(kLM, false);
-    std::unique_ptr<e2e::FakeLauncher> launcher;
-    const auto startLauncher = [&](HWND, const e2e::Shown& shown) {
-        if (shown.isDialog && !launcher) launcher.reset(new e2e::FakeLauncher("slow", inst));
+    const Step yes = {kRunning, kYes}, found = {kFound, kOk}, done = {kCompleted, kOk};
+    const struct {
+        const char* mode;
+        std::vector<Step> steps;
+        DWORD destroyMessages;
+    } cases[] = {
+        {"ordinary", {{kRunning, kNo}}, STILL_ACTIVE},
+        {"ordinary", {{kRunning, kOk}}, STILL_ACTIVE},
+        {"ordinary", {yes, found, done}, 1},
+        {"stubborn", {yes, {kStillRunning, kYes}, found, done}, 2},  // "yes" again sends again
+        {"slow", {yes, found, done}, 1},
+        {"hung", {yes, {kStillRunning, kNo}}, STILL_ACTIVE},
+        {"slow", {{Dialog(), {IDOK, old + "path.txt"}}, yes, done}, 1},  // started as the dialog shows
     };
-    Run({{Dialog(), Answer::Type(old + "path.txt")},
-         {kRunning, Answer::Button(IDYES)},
-         {kCompleted, kOk}},
-        startLauncher);
-    ExpectConverted(inst);
-    EXPECT_EQ(test::ReadBytes(inst + "vaxu_cmd.txt.bak"), e2e::kLauncherSave);
-    EXPECT_EQ(launcher->DestroyMessages(), 1);
+    for (const auto& c : cases) {
+        wintest::RemoveAll(inst);
+        test::MakeFolder(inst);
+        ClearKeys();
+        Install(kLM, c.steps[0].shown != kDialog);
+        std::unique_ptr<FakeLauncher> launcher;
+        const auto start = [&](HWND, const e2e::Shown&) {
+            if (!launcher) launcher.reset(new FakeLauncher(c.mode, inst));
+        };
+        if (c.steps[0].shown != kDialog) start(nullptr, {});
+        Run(c.steps, start);
+        EXPECT_EQ(launcher->DestroyMessages(), c.destroyMessages) << c.mode;
+        if (c.steps.back().shown == kCompleted) ExpectConverted(inst);
+        else EXPECT_TRUE(wintest::NamesIn(inst).empty()) << "nothing written";
+        if (c.mode == std::string("slow")) EXPECT_EQ(test::ReadBytes(inst + "vaxu_cmd.txt.bak"), e2e::kLauncherSave);
+    }
 }
 
 // Entries the dialog refuses stay in it; an entry that exists but is no
@@ -297,54 +280,50 @@ TEST_F(Converter, ALauncherStartedDuringTheDialogIsClosedBeforeTheSave) {
 TEST_F(Converter, TheDialogRefusesAndTakesTypedBrowsedAndEnteredPaths) {
     Install(kLM, false);
     const std::string path = old + "path.txt", quoted = "\"" + path + "\"";
-    Run({{Dialog(), Answer::Type("")},
-         {kEmptyWarning, kOk},
-         {Dialog(), Answer::Type("  " + path)},  // blanks alone are not trimmed
-         {kMissingWarning, kOk},
-         {Dialog("  " + path), Answer::Type(base / "old")},  // a folder, without its separator
-         {kNotSettings, kOk},
-         {Dialog(), Answer::Type(old + "pa*.txt")},
-         {kNotSettings, kOk},
-         {Dialog(), Answer::Type(quoted, IDC_BROWSE)},
-         {kFileDialog, Answer::Cancel()},
-         {Dialog(quoted), Answer::Button(IDC_BROWSE)},
-         {kFileDialog, Answer::Type(path)},
-         {Dialog(path), Answer::Enter(" " + quoted + "\t")},
-         {kCompleted, kOk}});
+    Run({{Dialog(), kOk}, {kEmptyWarning, kOk},
+         {Dialog(), {IDOK, "  " + path}}, {kMissingWarning, kOk},  // blanks alone are not trimmed
+         {Dialog("  " + path), {IDOK, base / "old"}}, {kNotSettings, kOk},  // a folder, without its separator
+         {Dialog(), {IDOK, old + "pa*.txt"}}, {kNotSettings, kOk},
+         {Dialog(), {IDC_BROWSE, quoted}}, {kFileDialog, kCancel},
+         {Dialog(quoted), {IDC_BROWSE}}, {kFileDialog, {IDOK, path}},
+         {Dialog(path), {IDOK, " " + quoted + "\t", true}}, {kCompleted, kOk}});
     ExpectConverted(inst);
 }
 
+// After an all-users conversion the old version's per-user Start-menu
+// folder and start-up shortcut go; "MultiUser", or none, converts into the
+// user's own folder.
 TEST_F(Converter, AllUsersInstallsTidyTheOldPerUserShortcuts) {
-    const int ids[] = {CSIDL_PROGRAMS, CSIDL_STARTUP, CSIDL_APPDATA};
-    char folder[3][MAX_PATH] = {};
-    for (int i = 0; i < 3; ++i) SHGetFolderPathA(nullptr, ids[i], nullptr, 0, folder[i]);
-    const std::string programs = std::string(folder[0]) + "\\ヴァクス\\", appData = std::string(folder[2]) + "\\vaxu\\",
-                      startup = std::string(folder[1]) + "\\ヴァクス.lnk";
+    const auto shell = [](int id, const char* name) {
+        char folder[MAX_PATH] = {};
+        SHGetFolderPathA(nullptr, id, nullptr, 0, folder);
+        return folder + std::string(name);
+    };
+    const std::string programs = shell(CSIDL_PROGRAMS, "\\ヴァクス\\"), startup = shell(CSIDL_STARTUP, "\\ヴァクス.lnk"),
+                      appData = shell(CSIDL_APPDATA, "\\vaxu\\"), one = "dword:00000001";
     const struct {
         HKEY root;
-        const char *allUsers, *multiUser;  // null: not written
+        std::string flags;
         bool removes;
         std::string folder;
     } cases[] = {
-        {kLM, "dword:00000001", "dword:00000000", true, inst},  // all users
-        {kLM, "dword:00000001", nullptr, true, appData},         // multi-user
-        {kLM, nullptr, "dword:00000001", false, inst},           // per user
-        {kCU, "dword:00000001", nullptr, false, inst},           // HKCU only
+        {kLM, Reg(kLM, "AllUsers", one) + Reg(kLM, "MultiUser", "dword:00000000"), true, inst},  // all users
+        {kLM, Reg(kLM, "AllUsers", one), true, appData},                                          // multi-user
+        {kLM, Reg(kLM, "MultiUser", one), false, inst},                                           // per user
+        {kCU, Reg(kCU, "AllUsers", one), false, inst},                                            // HKCU only
     };
     for (const auto& c : cases) {
-        ClearKeys();
         wintest::RemoveAll(appData);
         wintest::RemoveAll(inst);
+        ClearKeys();
         Install(c.root);
-        if (c.allUsers) Set(c.root, "AllUsers", c.allUsers);
-        if (c.multiUser) Set(c.root, "MultiUser", c.multiUser);
+        pending += c.flags;
         test::MakeFolder(programs);
         test::WriteBytes(programs + "ヴァクス.lnk");
         test::WriteBytes(startup);
         Run({{kFound, kOk}, {kCompleted, kOk}});
         ExpectConverted(c.folder);
-        EXPECT_EQ(wintest::IsDir(programs), !c.removes) << c.folder;
-        EXPECT_EQ(wintest::IsFile(startup), !c.removes) << c.folder;
+        EXPECT_TRUE(wintest::IsDir(programs) != c.removes && wintest::IsFile(startup) != c.removes) << c.folder;
     }
     wintest::RemoveAll(programs);
     DeleteFileA(startup.c_str());
@@ -353,30 +332,26 @@ TEST_F(Converter, AllUsersInstallsTidyTheOldPerUserShortcuts) {
 
 // A detected file that fails is offered once. Each failure is told and the
 // dialog comes back; cancelling it ends the program. A file that another
-// program holds without sharing is told as held, not as no settings file. A path pasted as
-// Explorer's "Copy as path" gives it, in double quotes, is taken. The
-// unreadable source, made by the test script, is a link to a Unix file
+// program holds without sharing is told as held, not as no settings file.
+// A path pasted as Explorer's "Copy as path" gives it, in double quotes, is
+// taken. The unreadable source, made by ctest, is a link to a Unix file
 // whose reads fail with an I/O error.
 TEST_F(Converter, FailuresAreReportedNeverCompleted) {
-    Install();
-    test::WriteBytes(old + "path.txt", "no hot key here\r\n");
-    test::WriteBytes(base / "設定ソ.txt", kLegacy);
-    test::WriteBytes(base / "afile");
-    Set(kLM, "InstFolder", Str(base / "afile\\sub\\"));
     const char* unreadable = std::getenv("VAXU_UNREADABLE_SOURCE");
     ASSERT_NE(unreadable, nullptr) << "run through ctest";
+    inst = base / "afile\\sub\\";
+    Install();
+    test::WriteBytes(base / "afile");
+    test::WriteBytes(old + "path.txt", "no hot key here\r\n");
+    test::WriteBytes(base / "設定ソ.txt", kLegacy);
     const std::string held = base / "held.txt";
     test::WriteBytes(held, kLegacy);
     HANDLE holder = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    Run({{kFound, kOk},
-         {kNotSettings, kOk},
-         {Dialog(), Answer::Type(held)},  // held by this process, sharing nothing
-         {kSourceHeld, kOk},
-         {Dialog(), Answer::Type(unreadable)},
-         {kSourceUnreadable, kOk},
-         {Dialog(), Answer::Type("\"" + base / "設定ソ.txt" + "\"")},
-         {kNotSaved, kOk},
-         {Dialog(), Answer::Cancel()}});
+    Run({{kFound, kOk}, {kNotSettings, kOk},
+         {Dialog(), {IDOK, held}}, {kSourceHeld, kOk},  // held by this process, sharing nothing
+         {Dialog(), {IDOK, unreadable}}, {kSourceUnreadable, kOk},
+         {Dialog(), {IDOK, "\"" + base / "設定ソ.txt" + "\""}}, {kNotSaved, kOk},
+         {Dialog(), kCancel}});
     CloseHandle(holder);
     EXPECT_EQ(test::ReadBytes(base / "afile"), "x") << "nothing written";
 }
@@ -385,23 +360,20 @@ TEST_F(Converter, FailuresAreReportedNeverCompleted) {
 // stays on for the 32-bit program, as for the launcher.
 TEST(Program, CarriesItsVersionIconAndManifest) {
     const std::string program = e2e::ConverterPath();
-    DWORD ignored = 0, size = GetFileVersionInfoSizeA(program.c_str(), &ignored);
-    std::vector<BYTE> info(size);
-    ASSERT_TRUE(size && GetFileVersionInfoA(program.c_str(), 0, size, info.data())) << program;
-    char* value = nullptr;
-    UINT length = 0;
-    const char* const strings[][2] = {{"FileDescription", "ヴァクスファイルコンバーター"},
-                                      {"ProductName", "ヴァクスファイルコンバーター"},
-                                      {"FileVersion", VAXU_VERSION_TEXT}};
+    std::vector<char> info(GetFileVersionInfoSizeA(program.c_str(), nullptr));
+    ASSERT_TRUE(!info.empty() && GetFileVersionInfoA(program.c_str(), 0, info.size(), info.data())) << program;
+    const char* const strings[][2] = {{"FileDescription", kTitle}, {"ProductName", kTitle}, {"FileVersion", VAXU_VERSION_TEXT}};
     for (const auto& s : strings) {
-        std::string query = std::string("\\StringFileInfo\\041103a4\\") + s[0];
-        ASSERT_TRUE(VerQueryValueA(info.data(), query.c_str(), reinterpret_cast<void**>(&value), &length)) << s[0];
-        EXPECT_STREQ(value, s[1]);
+        char* value = nullptr;
+        UINT length = 0;
+        VerQueryValueA(info.data(), (std::string("\\StringFileInfo\\041103a4\\") + s[0]).c_str(),
+                       reinterpret_cast<void**>(&value), &length);
+        EXPECT_STREQ(value, s[1]) << s[0];
     }
     HMODULE module = LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // RT_MANIFEST
-    ASSERT_NE(found, nullptr);
     EXPECT_NE(FindResourceA(module, MAKEINTRESOURCEA(IDI_APP_GROUP), RT_GROUP_ICON), nullptr) << "the icon";
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), RT_MANIFEST);
+    ASSERT_NE(found, nullptr);
     const std::string manifest(static_cast<const char*>(LockResource(LoadResource(module, found))),
                                SizeofResource(module, found));
     FreeLibrary(module);

@@ -1,33 +1,30 @@
 // Stands in for the running launcher: a window of its class in a process
-// of its own. Usage: fake_launcher MODE FOLDER, where MODE is
+// of its own, started in the install folder. Usage: fake_launcher MODE, where MODE is
 //   ordinary  ends as soon as it gets WM_DESTROY;
 //   stubborn  ends only at its second WM_DESTROY;
 //   slow      takes 5 seconds over WM_DESTROY (longer than the converter's
-//             send waits), then saves FOLDER\vaxu_cmd.txt and ends;
+//             send waits), then saves vaxu_cmd.txt and ends;
 //   hung      never handles a message.
 // The exit code is the number of WM_DESTROY messages it got.
 #include <windows.h>
 
-#include <cstring>
+#include <cstdio>
 #include <string>
 
 #include "e2e/converter_driver.h"
 
 namespace {
 int g_destroyMessages = 0;
-bool g_slow = false;
-int g_endsAt = 1;  // the WM_DESTROY it ends at
-std::string g_folder;
+std::string g_mode;
 
 LRESULT CALLBACK LauncherProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     if (m != WM_DESTROY) return DefWindowProcA(w, m, wp, lp);
-    if (++g_destroyMessages < g_endsAt) return 0;
-    if (g_slow) {
+    if (++g_destroyMessages == 1 && g_mode == "stubborn") return 0;
+    if (g_mode == "slow") {
         Sleep(5000);
-        HANDLE f = CreateFileA((g_folder + "vaxu_cmd.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD put = 0;
-        WriteFile(f, e2e::kLauncherSave, std::strlen(e2e::kLauncherSave), &put, nullptr);
-        CloseHandle(f);
+        FILE* save = std::fopen("vaxu_cmd.txt", "wb");
+        std::fputs(e2e::kLauncherSave, save);
+        std::fclose(save);
     }
     PostQuitMessage(0);
     return 0;
@@ -35,18 +32,14 @@ LRESULT CALLBACK LauncherProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3) return 100;
-    const std::string mode = argv[1];
-    g_slow = mode == "slow";
-    g_endsAt = mode == "stubborn" ? 2 : 1;
-    g_folder = argv[2];
+    g_mode = argc > 1 ? argv[1] : "ordinary";
     WNDCLASSA wc = {};
     wc.lpfnWndProc = LauncherProc;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "VAXU_APP_WND_CLASS";
     RegisterClassA(&wc);
     CreateWindowA(wc.lpszClassName, "VAXU", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, wc.hInstance, nullptr);
-    if (mode == "hung") Sleep(INFINITE);
+    if (g_mode == "hung") Sleep(INFINITE);
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
     return g_destroyMessages;
