@@ -6,22 +6,13 @@
 
 namespace file_steps {
 namespace {
-// One try of a file operation, unless a test makes it fail. A failed try
-// of a copy over copyTarget leaves that file cut short, as a copy that
-// stops part-way (a full disk, a lock met part-way) may.
-template <typename Op>
-FileStatus Try(Op op, const char* copyTarget) {
-    FileStatus injected;
-    if (!step_fault::TryFails(injected)) return op();
-    FileObj cut;
-    if (copyTarget) cut.Open(copyTarget, true, true);
-    return injected;
-}
-
 // A file operation that a test may fail, tried again while it is held.
 template <typename Op>
-FileStatus Retrying(Op op, const char* copyTarget = nullptr) {
-    return RepeatWhile(IsHeld, [&] { return Try(op, copyTarget); });
+FileStatus Retrying(Op op) {
+    return RepeatWhile(IsHeld, [&] {
+        FileStatus injected;
+        return step_fault::TryFails(injected) ? injected : op();
+    });
 }
 
 // Runs op on target with its read-only (and hidden and system) attributes
@@ -67,18 +58,15 @@ bool FileBytes::Equals(const FileBytes& other) const {
 
 bool WriteNew(const char* path, const char* data, std::size_t size, const char* timeFrom) {
     FileObj file;
-    const FileStatus made = RepeatWhile(IsHeld, [&] {  // a name being deleted answers access denied
-        return Try([&] { return file.CreateNew(path) ? FileStatus::Done : LastFileStatus(); }, nullptr);
-    });
+    // A name being deleted answers access denied.
+    const FileStatus made = Retrying([&] { return file.CreateNew(path) ? FileStatus::Done : LastFileStatus(); });
     if (made != FileStatus::Done) return false;  // another file's name: left alone
     const bool written = Step() && file.Write(data, static_cast<int>(size));
     if (written && timeFrom) file.TakeWriteTime(timeFrom);
-    step_fault::Trace("flush", path);
     return written && Step() && file.Flush();
 }
 
 bool Flush(const char* path) {
-    step_fault::Trace("flush", path);
     return Retrying([&] { return FlushFileAt(path); }) == FileStatus::Done;
 }
 
@@ -88,26 +76,19 @@ bool Remove(const char* path) {
 }
 
 FileStatus Replace(const char* temp, const char* target) {
-    return OnWritable(target, [&] {
-        return Retrying([&] {
-            step_fault::Trace("rename", temp);
-            return ReplaceFileWith(temp, target);
-        });
-    });
+    return OnWritable(target, [&] { return Retrying([&] { return ReplaceFileWith(temp, target); }); });
 }
 
 bool SwapIn(const char* temp, const char* target, bool backedUp) {
-    FileStatus forced;
-    const FileStatus moved = step_fault::ForcedRename(forced) ? forced : Replace(temp, target);
-    if (moved == FileStatus::Done) return true;
+    if (!step_fault::RenamesRefused() && Replace(temp, target) == FileStatus::Done) return true;
     // Data written in place may reach the disk before the renames made so
     // far, such as the one that put target's backup in: a flush commits
     // them first. The copy is flushed before a read-only attribute is set
     // again: Windows would refuse the write access that flushing needs.
-    if (moved == FileStatus::Missing || !backedUp || !Flush(temp)) return false;
-    step_fault::Trace("copy in place", target);
+    if (!backedUp || !Flush(temp)) return false;
+    step_fault::Trace("copy in place");
     const FileStatus copied = OnWritable(target, [&] {
-        const FileStatus copy = Retrying([&] { return CopyFileOver(temp, target); }, target);
+        const FileStatus copy = Retrying([&] { return CopyFileOver(temp, target); });
         return copy == FileStatus::Done ? Retrying([&] { return FlushFileAt(target); }) : copy;
     });
     return copied == FileStatus::Done;

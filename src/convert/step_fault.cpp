@@ -5,13 +5,13 @@ struct Faults {
     long count, failAt, thenAt;
     FileStatus kind;
     int injected;
-    FileStatus renames;  // Done: not forced
-} g = {0, 0, 0, FileStatus::Refused, 0, FileStatus::Done};
-void (*g_tracer)(const char*, const char*) = nullptr;
+    bool refuseRenames;
+} g = {0, 0, 0, FileStatus::Refused, 0, false};
+void (*g_tracer)(const char*) = nullptr;
 
 bool Inject() {
     ++g.injected;
-    step_fault::Trace("failed", "");
+    step_fault::Trace("failed");
     return true;
 }
 
@@ -23,8 +23,8 @@ bool NextStepFails() {
 }  // namespace
 
 namespace step_fault {
-void Arm(long failAt, FileStatus kind, long thenAt) {
-    g = {0, failAt, thenAt, kind, 0, FileStatus::Done};
+void Arm(long failAt, FileStatus kind, long thenAt, bool refuseRenames) {
+    g = {0, failAt, thenAt, kind, 0, refuseRenames};
 }
 int Injected() { return g.injected; }
 bool Fails() { return g.kind != FileStatus::Busy && NextStepFails(); }
@@ -33,14 +33,10 @@ bool TryFails(FileStatus& status) {
     return NextStepFails();
 }
 
-void ForceRenames(FileStatus status) { g.renames = status; }
-bool ForcedRename(FileStatus& status) {
-    status = g.renames;
-    return status != FileStatus::Done;
-}
+bool RenamesRefused() { return g.refuseRenames; }
 
-void SetTracer(void (*tracer)(const char* what, const char* path)) { g_tracer = tracer; }
-void Trace(const char* what, const char* path) {
-    if (g_tracer) g_tracer(what, path);
+void SetTracer(void (*tracer)(const char* what)) { g_tracer = tracer; }
+void Trace(const char* what) {
+    if (g_tracer) g_tracer(what);
 }
 }  // namespace step_fault

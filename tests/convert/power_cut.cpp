@@ -86,7 +86,6 @@ void Arm(const std::string& folder, long calls) {
 }
 
 long Calls() { return g.calls; }
-bool WentOut() { return g.out; }
 
 void LayDown(unsigned scenario) {
     WatchFiles(nullptr);

@@ -17,8 +17,7 @@ namespace power_cut {
 // on, and cuts the power after the first `calls` file calls; a negative
 // count never cuts. No real disk sync is made while armed.
 void Arm(const std::string& folder, long calls);
-long Calls();    // file calls made since Arm
-bool WentOut();  // whether the cut came
+long Calls();  // file calls made since Arm
 // Disarms, and lays the folder down as the disk comes back: scenario 0 is
 // a killed run (every change as made); in an odd one every change
 // survives, in an even one a shorter prefix; the data of the n-th file
