@@ -85,13 +85,4 @@ StrBuf Buf(const std::string& text) {
     return b;
 }
 
-bool Exists(const std::string& path) {
-#ifdef _WIN32
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-#else
-    std::error_code ec;
-    return fs::exists(path, ec);
-#endif
-}
-
 }  // namespace test

@@ -26,7 +26,6 @@ private:
 bool WriteBytes(const std::string& path, const std::string& bytes = "x");
 // The file's bytes; "<missing>" when it cannot be opened.
 std::string ReadBytes(const std::string& path);
-bool Exists(const std::string& path);
 bool MakeFolder(const std::string& path);
 // The file's identity on its volume, which a rename keeps and a copy over
 // it does not change either; "" when it cannot be opened.

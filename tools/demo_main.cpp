@@ -66,10 +66,10 @@ int main(int argc, char** argv) {
     GetCurrentDirectoryA(MAX_PATH, cwd);
     e2e::Outcome o;
     if (mode == "dialog") {
-        o = e2e::RunConverter(cwd, {e2e::Answer::Type(argv[2]), e2e::Answer::Button(IDOK)}, hook);
+        o = e2e::RunConverter(cwd, {{IDOK, argv[2]}, {IDOK}}, hook);
     } else {
-        o = e2e::RunConverter(cwd, {e2e::Answer::Button(IDOK), e2e::Answer::Button(IDOK)}, hook);
+        o = e2e::RunConverter(cwd, {{IDOK}, {IDOK}}, hook);
     }
     std::printf("(the converter ended with exit code %lu)\n", o.exitCode);
-    return o.timedOut || o.unexpectedWindow ? 1 : 0;
+    return o.exitCode == 0 ? 0 : 1;
 }

@@ -1,31 +1,23 @@
 #include "e2e/converter_driver.h"
 
-#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/resource.h"
 #include "platform/win_support.h"
 
-using wintest::ClassName;
-using wintest::WindowText;
+using namespace wintest;
 
 namespace e2e {
 namespace {
-constexpr DWORD kTimeoutMs = 60000;
-
-// An open-file dialog's file name box: the Explorer-style dialog's combo
-// box (cmb13), or the old style's edit (edt1).
-HWND FileNameBox(HWND fileDialog) {
-    HWND combo = GetDlgItem(fileDialog, 0x47C);
-    return combo ? combo : GetDlgItem(fileDialog, 0x480);
-}
 
 // The lines a box's message takes in its text control, wrapped at the
 // control's width as the control draws it. Boxes draw it in the message
 // font of the non-client metrics; the font handle the control holds
 // belongs to the program's process and cannot be used from this one.
 int DrawnLines(HWND text) {
-    NONCLIENTMETRICSA metrics = {sizeof metrics};
+    NONCLIENTMETRICSA metrics = {};
+    metrics.cbSize = sizeof metrics;
     SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
     RECT area;
     GetClientRect(text, &area);
@@ -37,7 +29,7 @@ int DrawnLines(HWND text) {
                                  DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
     DeleteObject(SelectObject(dc, old));
     ReleaseDC(text, dc);
-    return height / std::max(1, static_cast<int>(line.tmHeight));
+    return line.tmHeight > 0 ? height / line.tmHeight : 0;
 }
 
 // One window as it is now: its kind, texts, buttons, style and owner. A
@@ -50,13 +42,16 @@ Shown ReadShown(HWND w) {
     s.topmost = (GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
     s.isDialog = GetDlgItem(w, IDC_SOURCE_PATH) != nullptr;
     s.isFileDialog = !s.isDialog && !GetDlgItem(w, 0xFFFF);
-    HWND text = s.isDialog ? GetDlgItem(w, IDC_SOURCE_PATH) : s.isFileDialog ? FileNameBox(w) : GetDlgItem(w, 0xFFFF);
-    s.text = WindowText(text);
+    // An open-file dialog's file name box: the Explorer-style dialog's combo
+    // box (cmb13), or the old style's edit (edt1).
+    const int box = s.isDialog ? IDC_SOURCE_PATH : !s.isFileDialog ? 0xFFFF : GetDlgItem(w, 0x47C) ? 0x47C : 0x480;
+    s.textWindow = GetDlgItem(w, box);
+    s.text = WindowText(s.textWindow);
     if (s.isFileDialog) return s;
-    if (!s.isDialog) s.lines = DrawnLines(text);
+    if (!s.isDialog) s.lines = DrawnLines(s.textWindow);
     for (HWND c = GetWindow(w, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
         const std::string kind = ClassName(c);
-        if (s.isDialog && c != text) s.labels.push_back(WindowText(c));
+        if (s.isDialog && c != s.textWindow) s.labels.push_back(WindowText(c));
         if (!s.isDialog && (kind == "Button" || kind == "BUTTON")) s.buttons.push_back(GetDlgCtrlID(c));
         // The icon static of a box (SS_ICON) carries the warning icon.
         if (kind == "Static" && (GetWindowLongA(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
@@ -66,16 +61,11 @@ Shown ReadShown(HWND w) {
 }
 }  // namespace
 
-std::string Beside(const char* name) {
+std::string ConverterPath() {
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string path = self;
-    return path.substr(0, path.find_last_of('\\') + 1) + name;
-}
-
-std::string ConverterPath() {
     const char* other = std::getenv("VAXU_CONVERTER");
-    return other ? other : Beside("VaxuConverter.exe");
+    return other ? other : std::string(self, std::strrchr(self, '\\') + 1) + "VaxuConverter.exe";
 }
 
 // Each poll answers the visible, enabled dialog-class windows of the
@@ -84,14 +74,16 @@ std::string ConverterPath() {
 // again once it has.
 Outcome RunConverter(const std::string& workingDir, const std::vector<Answer>& answers, ShownHook onShown) {
     Outcome out;
-    std::string command = "\"" + ConverterPath() + "\"";
-    STARTUPINFOA si = {sizeof si};
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, workingDir.c_str(), &si, &pi))
+    const std::string program = ConverterPath();  // its command line is its path
+    if (!CreateProcessA(program.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, workingDir.c_str(), &si, &pi))
         return out;
     HWND last = nullptr;
     for (const DWORD start = GetTickCount(); WaitForSingleObject(pi.hProcess, 30) == WAIT_TIMEOUT;) {
-        if (GetTickCount() - start > kTimeoutMs) TerminateProcess(pi.hProcess, 997);
+        // A minute at most, and no window left without an answer.
+        if (GetTickCount() - start > 60000 || out.shown.size() > answers.size()) TerminateProcess(pi.hProcess, 998);
         if (!IsWindow(last)) last = nullptr;  // handles of closed windows may come back for new ones
         for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", nullptr)) != nullptr;) {
             DWORD processId = 0;
@@ -99,17 +91,14 @@ Outcome RunConverter(const std::string& workingDir, const std::vector<Answer>& a
             if (processId != pi.dwProcessId || w == last || !IsWindowVisible(w) || !IsWindowEnabled(w)) continue;
             Sleep(50);  // let the window finish opening
             out.shown.push_back(ReadShown(w));
-            if (onShown) onShown(w, out.shown.back());
-            if (out.shown.size() > answers.size()) {
-                TerminateProcess(pi.hProcess, 998);
-                break;
-            }
-            const Answer& a = answers[out.shown.size() - 1];
-            HWND edit = out.shown.back().isDialog ? GetDlgItem(w, IDC_SOURCE_PATH) : FileNameBox(w);
-            if (!a.typed.empty()) SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(a.typed.c_str()));
-            if (a.byEnter) PostMessageA(edit, WM_KEYDOWN, VK_RETURN, 0);
-            else PostMessageA(w, WM_COMMAND, a.button, 0);
             last = w;
+            if (onShown) onShown(w, out.shown.back());
+            if (out.shown.size() > answers.size()) break;  // ended at the next poll
+            const Answer& a = answers[out.shown.size() - 1];
+            const Shown& s = out.shown.back();
+            if (!a.typed.empty()) SendMessageA(s.textWindow, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(a.typed.c_str()));
+            if (a.byEnter) PostMessageA(s.textWindow, WM_KEYDOWN, VK_RETURN, 0);
+            else PostMessageA(w, WM_COMMAND, a.button, 0);
         }
     }
     GetExitCodeProcess(pi.hProcess, &out.exitCode);

@@ -14,26 +14,28 @@ namespace e2e {
 // One window a program showed, as read off the live window.
 struct Shown {
     bool isDialog = false, isFileDialog = false;  // the source dialog; the open-file dialog
-    std::string text;  // a box's message, the source dialog's path edit, or the file name box
-    std::string title;
+    // The title, and a box's message, the source dialog's path edit or the
+    // file name box.
+    std::string title, text;
     std::vector<int> buttons;  // a box's button ids, in window order
     std::vector<std::string> labels;  // the source dialog's other controls' texts, in window order
     bool topmost = false, warningIcon = false;  // MB_SYSTEMMODAL boxes stay on top
     int lines = 0;  // the lines a box's message takes as drawn, word wrap included
-    HWND window = nullptr, owner = nullptr;
+    // The window, its owner, and the control its text is read from and typed into.
+    HWND window = nullptr, owner = nullptr, textWindow = nullptr;
 };
 
 // The text, when there is any, is typed first into the path edit or the
 // file name box; then the button is pressed, or Enter in the edit.
 struct Answer {
     int button = IDOK;
-    std::string typed;
+    std::string typed = {};
     bool byEnter = false;
 };
 
 struct Outcome {
     std::vector<Shown> shown;
-    // The program's own; 997 when the driver ended it after a minute, 998
+    // The program's own; 998 when the driver ended it: after a minute, or
     // when it showed a window with no answer left.
     DWORD exitCode = 999;
 };
@@ -45,10 +47,6 @@ using ShownHook = std::function<void(HWND window, const Shown& shown)>;
 Outcome RunConverter(const std::string& workingDir, const std::vector<Answer>& answers, ShownHook onShown = nullptr);
 
 // The converter next to this program, or the one VAXU_CONVERTER names (the
-// unpacked release); any other program next to this one.
+// unpacked release).
 std::string ConverterPath();
-std::string Beside(const char* name);
-
-// What the slow fake launcher saves as vaxu_cmd.txt when it ends.
-constexpr char kLauncherSave[] = "[Saved by the launcher]\r\nPATH=C:\\exit.exe\r\n";
 }  // namespace e2e

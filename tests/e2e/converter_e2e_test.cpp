@@ -6,9 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <memory>
-#include <string>
-#include <vector>
+#include <tuple>
 
 #include "app/resource.h"
 #include "e2e/converter_driver.h"
@@ -41,60 +39,68 @@ const char kMissingWarning[] = "入力された変換元ファイルが存在し
 // The source dialog, with the text its path edit holds; the file dialog.
 const std::string kDialog = "<dialog>", kFileDialog = "<file dialog>";
 std::string Dialog(const std::string& edit = "") { return kDialog + edit; }
-const std::vector<std::string> kDialogLabels = {
-    "変換(&V)", "ｷｬﾝｾﾙ(&C)", " 変換元ファイル(&R) ",
+const std::vector<std::string> kDialogLabels = {"変換(&V)", "ｷｬﾝｾﾙ(&C)", " 変換元ファイル(&R) ",
     "Version0.53以前のヴァクスの設定ファイル ( path.txt ) を指定してください。", "参照(&F)"};
 
-const char kLegacy[] =
-    "// old launcher settings\r\n#HotKey 3 90\r\n#Window 400 300\r\nMail C:\\mail.exe [Comment:メール]\r\n"
-    "メモ帳 C:\\Windows\\notepad.exe [CD:C:\\Users] [Comment:テキスト]\r\n";
-const char kConverted[] =
-    "[Mail]\r\nPATH=C:\\mail.exe \r\nCOMMENT=メール\r\n"
-    "[メモ帳]\r\nPATH=C:\\Windows\\notepad.exe  \r\nFOLDER=C:\\Users\r\nCOMMENT=テキスト\r\n";
-const HKEY kLM = HKEY_LOCAL_MACHINE, kCU = HKEY_CURRENT_USER;
-const e2e::Answer kOk{IDOK}, kYes{IDYES}, kNo{IDNO}, kCancel{IDCANCEL};
+// An old settings file, and what the conversion makes of it (its rules
+// are the core tests' to check).
+const char kLegacy[] = "#HotKey 3 90\r\nメモ帳 C:\\Windows\\notepad.exe [CD:C:\\Users] [Comment:テキスト]\r\n";
+const char kHotKey[] = "[HotKey]\r\nALT=1\r\nShift=0\r\nCtrl=1\r\nKey=90\r\n";  // in vaxu.ini
+const char kConverted[] = "[メモ帳]\r\nPATH=C:\\Windows\\notepad.exe  \r\nFOLDER=C:\\Users\r\nCOMMENT=テキスト\r\n";
+const std::string kLM = "HKEY_LOCAL_MACHINE", kCU = "HKEY_CURRENT_USER";
 
 // The launcher's key in .reg form, with a value when named: data such as
 // "dword:00000001" as it is, any other as a string. The file is read as
 // ANSI text: a trail byte 0x5C is no backslash.
-std::string Reg(HKEY root, const char* name = nullptr, const std::string& data = "") {
-    std::string text = root == kLM ? "[HKEY_LOCAL_MACHINE\\SOFTWARE\\VAXU]\r\n" : "[HKEY_CURRENT_USER\\Software\\VAXU]\r\n";
-    if (!name || data.rfind("dword:", 0) == 0) return name ? text + "\"" + name + "\"=" + data + "\r\n" : text;
+std::string Reg(const std::string& root, const char* name = nullptr, const std::string& data = "") {
+    std::string text = "[" + root + "\\SOFTWARE\\VAXU]\r\n";
+    if (!name) return text;
+    if (data.rfind("dword:", 0) == 0) return text + "\"" + name + "\"=" + data + "\r\n";
     text = text + "\"" + name + "\"=\"";
-    for (size_t i = 0; i < data.size(); ++i) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(data[i])) && i + 1 < data.size()) text += data[i++];
-        else if (data[i] == '\\' || data[i] == '"') text += '\\';
-        text += data[i];
-    }
+    for (const char* c = data.c_str(); *c; c = CharNextA(c))
+        text.append(*c == '\\' || *c == '"' ? "\\" : "").append(c, CharNextA(c) - c);
     return text + "\"\r\n";
 }
 
-// The launcher running in a process of its own (fake_launcher.exe beside
-// this program), started in folder with its window open; ended at the
-// latest when this goes.
-struct FakeLauncher {
-    PROCESS_INFORMATION process = {};
-    FakeLauncher(const char* mode, const std::string& folder) {
-        std::string command = "\"" + e2e::Beside("fake_launcher.exe") + "\" " + mode;
-        STARTUPINFOA si = {sizeof si};
-        CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &process);
-        for (int waited = 0; !FindWindowA("VAXU_APP_WND_CLASS", nullptr) && waited < 20000; waited += 50) Sleep(50);
-    }
-    ~FakeLauncher() {
-        TerminateProcess(process.hProcess, 999);  // fails once it has ended
-        WaitForSingleObject(process.hProcess, 10000);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    // The WM_DESTROY messages it got, once it has ended; STILL_ACTIVE while it runs.
-    DWORD DestroyMessages() const {
-        DWORD code = 0;
-        GetExitCodeProcess(process.hProcess, &code);
-        return code;
-    }
-};
+// What the slow fake launcher saves as vaxu_cmd.txt when it ends.
+const char kLauncherSave[] = "[Saved by the launcher]\r\nPATH=C:\\exit.exe\r\n";
+int g_destroyMessages = 0;
 
-// A window the converter is expected to show, and the answer it gets.
+// Started as "vaxu_e2e_tests --launcher MODE" in the install folder, this
+// program stands in for the running launcher, before any test could run:
+// a window of its class in a process of its own, which ends with the
+// number of WM_DESTROY messages it got. MODE is
+//   ordinary  ends at its first WM_DESTROY;
+//   stubborn  ends only at its second;
+//   slow      takes 5 seconds over it (longer than the converter's send
+//             waits), then saves vaxu_cmd.txt and ends;
+//   hung      never handles a message.
+LRESULT CALLBACK LauncherProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m != WM_DESTROY) return DefWindowProcA(w, m, wp, lp);
+    const std::string mode = __argv[2];
+    if (++g_destroyMessages == 1 && mode == "stubborn") return 0;
+    if (mode == "slow") {
+        Sleep(5000);
+        test::WriteBytes("vaxu_cmd.txt", kLauncherSave);
+    }
+    PostQuitMessage(0);
+    return 0;
+}
+const bool g_isLauncher = __argc == 3 && std::string(__argv[1]) == "--launcher" && []() -> bool {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = LauncherProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "VAXU_APP_WND_CLASS";
+    RegisterClassA(&wc);
+    CreateWindowA(wc.lpszClassName, "VAXU", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, wc.hInstance, nullptr);
+    if (std::string(__argv[2]) == "hung") Sleep(INFINITE);
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+    ExitProcess(g_destroyMessages);
+}();
+
+// A window the converter is expected to show, and the answer it gets: a
+// button, after the text, if any, was typed (or Enter in the edit).
 struct Step {
     std::string shown;
     e2e::Answer answer;
@@ -102,31 +108,23 @@ struct Step {
 
 class Converter : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ClearKeys();
-        test::MakeFolder(old);
-        test::WriteBytes(old + "path.txt", kLegacy);
-    }
-    void TearDown() override {
-        ClearKeys();
-        ApplyRegistry();
-    }
+    void TearDown() override { SetRegistry(""); }
 
-    void ClearKeys() { pending += "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\VAXU]\r\n[-HKEY_CURRENT_USER\\Software\\VAXU]\r\n"; }
-    // A standard installation under root; "Folder" is always the user's.
-    void Install(HKEY root = kLM, bool withFolder = true) {
-        pending += Reg(root, "Version", "0.70") + Reg(root, "InstFolder", inst) + (withFolder ? Reg(kCU, "Folder", old) : "");
+    // A standard installation under root; from, when given, is where the
+    // old files are ("Folder", always the user's).
+    std::string Installed(const std::string& root = kLM, const std::string& from = "") {
+        return Reg(root, "Version", "0.70") + Reg(root, "InstFolder", inst) +
+               (from.empty() ? "" : Reg(kCU, "Folder", from));
     }
     // The launcher's installer is a 32-bit program: its values land in the
     // 32-bit view of HKLM. So the registry is set up as it does, by a
     // separate 32-bit process (reg from SysWOW64), never from inside this
-    // test. Changes gather in one .reg file, applied before each run.
-    void ApplyRegistry(const char* view = "32") {
-        if (pending.empty()) return;
-        test::WriteBytes(base / "setup.reg", "REGEDIT4\r\n\r\n" + pending);
-        pending.clear();
-        const std::string reg = "C:\\windows\\syswow64\\reg.exe import \"" + base / "setup.reg\" /reg:" + view;
-        ASSERT_EQ(std::system(reg.c_str()), 0);
+    // test: the launcher's keys cleared, then reg.
+    void SetRegistry(const std::string& reg, const char* view = "32") {
+        const std::string cleared = "[-" + kLM + "\\SOFTWARE\\VAXU]\r\n[-" + kCU + "\\SOFTWARE\\VAXU]\r\n";
+        test::WriteBytes(base / "setup.reg", "REGEDIT4\r\n\r\n" + cleared + reg);
+        const std::string import = "C:\\windows\\syswow64\\reg.exe import \"" + base / "setup.reg\" /reg:" + view;
+        ASSERT_EQ(std::system(import.c_str()), 0);
     }
     // Number of values in the key as a 32-bit program sees it, -1 when missing.
     static int ValueCount(HKEY root) {
@@ -143,7 +141,6 @@ protected:
     // owner: the program's own are system-modal warnings on the desktop,
     // the dialog's plain boxes it owns.
     void Run(const std::vector<Step>& steps, e2e::ShownHook onShown = nullptr) {
-        ApplyRegistry();
         std::vector<e2e::Answer> answers;
         for (const Step& step : steps) answers.push_back(step.answer);
         const e2e::Outcome o = e2e::RunConverter(base.Path(), answers, onShown);
@@ -155,205 +152,178 @@ protected:
             if (want == kFileDialog) {
                 EXPECT_TRUE(s.isFileDialog && s.text.find('"') == std::string::npos) << i << ": " << s.text;
             } else if (want.rfind(kDialog, 0) == 0) {
-                EXPECT_TRUE(s.isDialog && s.labels == kDialogLabels) << i;
-                EXPECT_EQ(s.text, want.substr(kDialog.size())) << i;
-                EXPECT_EQ(s.title, "ヴァクスファイルのコンバート");
+                EXPECT_EQ(std::tie(s.isDialog, s.title, s.text, s.labels),
+                          std::make_tuple(true, "ヴァクスファイルのコンバート", want.substr(kDialog.size()),
+                                          kDialogLabels)) << i;
             } else {
-                const bool owned = want == kEmptyWarning || want == kMissingWarning;
+                const bool owned = want == kEmptyWarning || want == kMissingWarning;  // the dialog's own
                 const bool question = want == kNoFolder || want == kRunning || want == kStillRunning;
-                EXPECT_EQ(s.text, want) << i;
-                EXPECT_EQ(s.lines, std::count(want.begin(), want.end(), '\n') + 1) << "lines drawn: " << i;
-                EXPECT_EQ(s.title, owned ? "警告" : kTitle);
-                EXPECT_EQ(s.buttons, question ? std::vector<int>{IDYES, IDNO} : std::vector<int>{IDOK}) << i;
-                EXPECT_TRUE(s.topmost != owned && s.warningIcon != owned &&
-                            s.owner == (owned && i > 0 ? o.shown[i - 1].window : nullptr))
-                    << "style and owner: " << i;
+                const std::vector<int> buttons = question ? std::vector<int>{IDYES, IDNO} : std::vector<int>{IDOK};
+                const int lines = std::count(want.begin(), want.end(), '\n') + 1;
+                EXPECT_EQ(std::tie(s.text, s.title, s.buttons, s.lines, s.topmost, s.warningIcon, s.owner),
+                          std::make_tuple(want, owned ? "警告" : kTitle, buttons, lines, !owned, !owned,
+                                          owned && i > 0 ? o.shown[i - 1].window : nullptr)) << i;
             }
         }
     }
-    void ExpectConverted(const std::string& folder) {
-        EXPECT_NE(test::ReadBytes(folder + "vaxu.ini").find("[HotKey]\r\nALT=1\r\nShift=0\r\nCtrl=1\r\nKey=90\r\n"),
-                  std::string::npos);
-        EXPECT_EQ(test::ReadBytes(folder + "vaxu_cmd.txt"), kConverted);
-    }
-
-    std::string pending;
     test::TempDir base;
-    std::string inst = base / "inst\\", old = base / "old\\";
+    // "ソ" and "表" end in the byte 0x5C: the folders are still made one by one.
+    std::string inst = base / "ソフト\\表\\", old = base / "old\\";
 };
 }  // namespace
 
-// Installed means Version 0.70 or later in the first key that opens: HKLM,
-// else HKCU, created when missing; a value over 500 bytes is not read.
-// Either answer to the missing folder ends.
-TEST_F(Converter, EndsWithAMessageWhenTheLauncherOrItsFolderIsMissing) {
-    Run({{kNotInstalled, kOk}});  // no key at all
-    EXPECT_EQ(ValueCount(kCU), 0) << "the HKCU key is created, empty";
+// One row for each scenario: the launcher's registry (its keys cleared
+// first), the windows and their answers, the folder converted into (""
+// when nothing may be written in the install folder), the mode of the
+// launcher that runs, if one does, the WM_DESTROY messages it got
+// (STILL_ACTIVE: it runs on), and whether the old version's per-user
+// Start-menu folder and start-up shortcut go. The launcher's key is only
+// ever read.
+TEST_F(Converter, EachScenarioShowsItsWindowsAndLeavesItsFiles) {
+    const char* unreadable = std::getenv("VAXU_UNREADABLE_SOURCE");
+    ASSERT_NE(unreadable, nullptr) << "run through ctest, which makes it";
+    const int ids[] = {CSIDL_PROGRAMS, CSIDL_STARTUP, CSIDL_APPDATA};
+    char shell[3][MAX_PATH] = {};
+    for (int i = 0; i < 3; ++i) SHGetFolderPathA(nullptr, ids[i], nullptr, 0, shell[i]);
+    const std::string programs = shell[0] + std::string("\\ヴァクス\\"), appData = shell[2] + std::string("\\vaxu\\");
+    const std::string startup = shell[1] + std::string("\\ヴァクス.lnk"), on = "dword:00000001", off = "dword:00000000";
+    const std::string path = old + "path.txt", quoted = "\"" + path + "\"", held = base / "held.txt";
+    test::MakeFolder(old);
+    for (const char* name : {"old\\path.txt", "path.txt", "opath.txt", "held.txt", "設定ソ.txt"})
+        test::WriteBytes(base / name, kLegacy);
+    test::WriteBytes(base / "badpath.txt", "no hot key here\r\n");
+    test::WriteBytes(base / "afile");
+    HANDLE holder = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);  // sharing nothing
+    const std::string installed = Installed(kLM, old), asks = Installed(kLM, base / "none\\");  // asks: none to find
+    const Step yes = {kRunning, IDYES}, found = {kFound, IDOK}, done = {kCompleted, IDOK};
     const struct {
         std::string reg;
-        Step step;
-    } cases[] = {
-        {Reg(kLM, "Version", "0.69"), {kNotInstalled, kOk}},
-        {Reg(kLM) + Reg(kCU, "Version", "0.70"), {kNotInstalled, kOk}},
-        {Reg(kLM, "Version", std::string(600, '1')), {kNotInstalled, kOk}},
-        {Reg(kLM, "Version", "0.7beta") + Reg(kCU, "InstFolder", inst), {kNoFolder, kYes}},
-        {Reg(kLM, "Version", "1.0"), {kNoFolder, kNo}},
-    };
-    for (const auto& c : cases) {
-        ClearKeys();
-        pending += c.reg;
-        Run({c.step});
-    }
-    EXPECT_FALSE(test::Exists(inst));
-}
-
-// Values written only where a 64-bit installer would put them are not the
-// launcher's: both builds read the 32-bit view, as the 32-bit launcher does.
-TEST_F(Converter, ValuesOnlyInThe64BitViewAreNotTheLaunchers) {
-    ApplyRegistry();
-    Install(kLM, false);
-    ApplyRegistry("64");
-    Run({{kNotInstalled, kOk}});
-    std::system("C:\\windows\\syswow64\\reg.exe delete HKLM\\SOFTWARE\\VAXU /f /reg:64");
-}
-
-// "ソ" and "表" end in the byte 0x5C: the folders are still made one by one.
-// With no "Folder", path.txt is read from the current directory after the
-// install folder was made: making it must not move it. "Folder" is joined
-// with "path.txt" without a separator.
-TEST_F(Converter, DetectedFileIsAnnouncedAndConvertedIntoANewFolder) {
-    inst = base / "ソフト\\表\\";
-    Install(kLM, false);
-    test::WriteBytes(base / "path.txt", kLegacy);
-    Run({{kFound, kOk}, {kCompleted, kOk}});
-    ExpectConverted(inst);
-    EXPECT_EQ(ValueCount(kLM), 2) << "the launcher's key is only read";
-
-    pending += Reg(kCU, "Folder", base / "old");  // names <base>oldpath.txt
-    test::WriteBytes(base / "oldpath.txt", "#HotKey 1 65\r\n");
-    Run({{kFound, kOk}, {kCompleted, kOk}});
-    EXPECT_EQ(test::ReadBytes(inst + "vaxu_cmd.txt"), "<missing>");
-}
-
-// The launcher saves its own settings as it ends, so the files change only
-// once it has ended: a slow one is waited for, and its last save becomes
-// the backup; about a hung one the question comes again, saying so. Only
-// "yes" closes it: not "no", nor neither button (a box that cannot be
-// shown). One started while the dialog waits is asked about before
-// anything is written.
-TEST_F(Converter, RunningLauncherIsClosedWithConsentAndTheFilesChangeOnlyOnceItHasEnded) {
-    const Step yes = {kRunning, kYes}, found = {kFound, kOk}, done = {kCompleted, kOk};
-    const struct {
-        const char* mode;
         std::vector<Step> steps;
-        DWORD destroyMessages;
+        std::string converted = "", launcher = "";
+        DWORD destroyMessages = 0;
+        bool removesShortcuts = false;
     } cases[] = {
-        {"ordinary", {{kRunning, kNo}}, STILL_ACTIVE},
-        {"ordinary", {{kRunning, kOk}}, STILL_ACTIVE},
-        {"ordinary", {yes, found, done}, 1},
-        {"stubborn", {yes, {kStillRunning, kYes}, found, done}, 2},  // "yes" again sends again
-        {"slow", {yes, found, done}, 1},
-        {"hung", {yes, {kStillRunning, kNo}}, STILL_ACTIVE},
-        {"slow", {{Dialog(), {IDOK, old + "path.txt"}}, yes, done}, 1},  // started as the dialog shows
+        // Installed means Version 0.70 or later in the first key that opens:
+        // HKLM, else HKCU, made empty when missing; a value over 500 bytes is
+        // not read. Either answer to the missing folder ends.
+        {"", {{kNotInstalled, IDOK}}},
+        {Reg(kLM, "Version", "0.69"), {{kNotInstalled, IDOK}}},
+        {Reg(kLM) + Reg(kCU, "Version", "0.70"), {{kNotInstalled, IDOK}}},
+        {Reg(kLM, "Version", std::string(600, '1')), {{kNotInstalled, IDOK}}},
+        {Reg(kLM, "Version", "0.7beta") + Reg(kCU, "InstFolder", inst), {{kNoFolder, IDYES}}},
+        {Reg(kLM, "Version", "1.0"), {{kNoFolder, IDNO}}},
+        // The detected file is announced and converted into a new folder.
+        // "Folder" is joined with "path.txt" without a separator; with no
+        // "Folder", path.txt is read from the current directory after the
+        // install folder was made: making it must not move it.
+        {installed, {found, done}, inst},
+        {Installed(kLM, base / "o"), {found, done}, inst},
+        {Installed(kLM, ""), {found, done}, inst},
+        // An all-users conversion removes the per-user shortcuts; with
+        // "MultiUser", or none, it converts into the user's own folder.
+        {installed + Reg(kLM, "AllUsers", on) + Reg(kLM, "MultiUser", off), {found, done}, inst, "", 0, true},
+        {installed + Reg(kLM, "AllUsers", on), {found, done}, appData, "", 0, true},  // multi-user
+        {installed + Reg(kLM, "MultiUser", on), {found, done}, inst},                 // per user
+        {Installed(kCU, old) + Reg(kCU, "AllUsers", on), {found, done}, inst},        // HKCU only
+        // The launcher saves its own settings as it ends, so the files change
+        // only once it has ended: a slow one is waited for, and its last save
+        // becomes the backup; about a hung one the question comes again,
+        // saying so. Only "yes" closes it: not "no", nor neither button (a
+        // box that cannot be shown). One started as the dialog shows is asked
+        // about before anything is written.
+        {installed, {{kRunning, IDNO}}, "", "ordinary", STILL_ACTIVE},
+        {installed, {{kRunning, IDOK}}, "", "ordinary", STILL_ACTIVE},
+        {installed, {yes, found, done}, inst, "ordinary", 1},
+        {installed, {yes, {kStillRunning, IDYES}, found, done}, inst, "stubborn", 2},
+        {installed, {yes, found, done}, inst, "slow", 1},
+        {installed, {yes, {kStillRunning, IDNO}}, "", "hung", STILL_ACTIVE},
+        {asks, {{Dialog(), IDOK, path}, yes, done}, inst, "slow", 1},
+        // Entries the dialog refuses stay in it; an entry that exists but is
+        // no settings file brings the dialog back empty. Browsing never shows
+        // quotes to the file dialog, and a cancelled browse keeps what was
+        // typed.
+        {asks, {{Dialog(), IDOK}, {kEmptyWarning, IDOK},
+          {Dialog(), IDOK, "  " + path}, {kMissingWarning, IDOK},  // blanks alone are not trimmed
+          {Dialog("  " + path), IDOK, base / "old"}, {kNotSettings, IDOK},  // a folder, without its separator
+          {Dialog(), IDOK, old + "pa*.txt"}, {kNotSettings, IDOK},
+          {Dialog(), IDC_BROWSE, quoted}, {kFileDialog, IDCANCEL},
+          {Dialog(quoted), IDC_BROWSE}, {kFileDialog, IDOK, path},
+          {Dialog(path), IDOK, " " + quoted + "\t", true}, {kCompleted, IDOK}}, inst},
+        // A detected file that fails is offered once. Each failure is told
+        // and the dialog comes back; cancelling it ends the program. A file
+        // that another program holds without sharing is told as held, not as
+        // no settings file. A path pasted as Explorer's "Copy as path" gives
+        // it, in double quotes, is taken. The unreadable source is a link to
+        // a Unix file whose reads fail with an I/O error. The install folder
+        // cannot be made under a file.
+        {Installed(kLM, base / "bad") + Reg(kLM, "InstFolder", base / "afile\\sub\\"),
+         {found, {kNotSettings, IDOK},
+          {Dialog(), IDOK, held}, {kSourceHeld, IDOK},
+          {Dialog(), IDOK, unreadable}, {kSourceUnreadable, IDOK},
+          {Dialog(), IDOK, "\"" + base / "設定ソ.txt" + "\""}, {kNotSaved, IDOK},
+          {Dialog(), IDCANCEL}}},
     };
     for (const auto& c : cases) {
-        wintest::RemoveAll(inst);
-        test::MakeFolder(inst);
-        ClearKeys();
-        Install(kLM, c.steps[0].shown != kDialog);
-        std::unique_ptr<FakeLauncher> launcher;
-        const auto start = [&](HWND, const e2e::Shown&) {
-            if (!launcher) launcher.reset(new FakeLauncher(c.mode, inst));
-        };
-        if (c.steps[0].shown != kDialog) start(nullptr, {});
-        Run(c.steps, start);
-        EXPECT_EQ(launcher->DestroyMessages(), c.destroyMessages) << c.mode;
-        if (c.steps.back().shown == kCompleted) ExpectConverted(inst);
-        else EXPECT_TRUE(wintest::NamesIn(inst).empty()) << "nothing written";
-        if (c.mode == std::string("slow")) EXPECT_EQ(test::ReadBytes(inst + "vaxu_cmd.txt.bak"), e2e::kLauncherSave);
-    }
-}
-
-// Entries the dialog refuses stay in it; an entry that exists but is no
-// settings file brings the dialog back empty. Browsing never shows quotes
-// to the file dialog, and a cancelled browse keeps what was typed.
-TEST_F(Converter, TheDialogRefusesAndTakesTypedBrowsedAndEnteredPaths) {
-    Install(kLM, false);
-    const std::string path = old + "path.txt", quoted = "\"" + path + "\"";
-    Run({{Dialog(), kOk}, {kEmptyWarning, kOk},
-         {Dialog(), {IDOK, "  " + path}}, {kMissingWarning, kOk},  // blanks alone are not trimmed
-         {Dialog("  " + path), {IDOK, base / "old"}}, {kNotSettings, kOk},  // a folder, without its separator
-         {Dialog(), {IDOK, old + "pa*.txt"}}, {kNotSettings, kOk},
-         {Dialog(), {IDC_BROWSE, quoted}}, {kFileDialog, kCancel},
-         {Dialog(quoted), {IDC_BROWSE}}, {kFileDialog, {IDOK, path}},
-         {Dialog(path), {IDOK, " " + quoted + "\t", true}}, {kCompleted, kOk}});
-    ExpectConverted(inst);
-}
-
-// After an all-users conversion the old version's per-user Start-menu
-// folder and start-up shortcut go; "MultiUser", or none, converts into the
-// user's own folder.
-TEST_F(Converter, AllUsersInstallsTidyTheOldPerUserShortcuts) {
-    const auto shell = [](int id, const char* name) {
-        char folder[MAX_PATH] = {};
-        SHGetFolderPathA(nullptr, id, nullptr, 0, folder);
-        return folder + std::string(name);
-    };
-    const std::string programs = shell(CSIDL_PROGRAMS, "\\ヴァクス\\"), startup = shell(CSIDL_STARTUP, "\\ヴァクス.lnk"),
-                      appData = shell(CSIDL_APPDATA, "\\vaxu\\"), one = "dword:00000001";
-    const struct {
-        HKEY root;
-        std::string flags;
-        bool removes;
-        std::string folder;
-    } cases[] = {
-        {kLM, Reg(kLM, "AllUsers", one) + Reg(kLM, "MultiUser", "dword:00000000"), true, inst},  // all users
-        {kLM, Reg(kLM, "AllUsers", one), true, appData},                                          // multi-user
-        {kLM, Reg(kLM, "MultiUser", one), false, inst},                                           // per user
-        {kCU, Reg(kCU, "AllUsers", one), false, inst},                                            // HKCU only
-    };
-    for (const auto& c : cases) {
-        wintest::RemoveAll(appData);
-        wintest::RemoveAll(inst);
-        ClearKeys();
-        Install(c.root);
-        pending += c.flags;
+        SCOPED_TRACE(&c - cases);
+        SetRegistry(c.reg);
+        // The last install folder moved away whole: RemoveAll takes a trail
+        // byte 0x5C for a separator.
+        MoveFileA((base / "ソフト").c_str(), (base / std::to_string(&c - cases)).c_str());
         test::MakeFolder(programs);
         test::WriteBytes(programs + "ヴァクス.lnk");
         test::WriteBytes(startup);
-        Run({{kFound, kOk}, {kCompleted, kOk}});
-        ExpectConverted(c.folder);
-        EXPECT_TRUE(wintest::IsDir(programs) != c.removes && wintest::IsFile(startup) != c.removes) << c.folder;
+        // The launcher (this program, started as such) runs in its install
+        // folder, its window open, until it ends or the row does.
+        PROCESS_INFORMATION launcher = {};
+        const auto start = [&](HWND, const e2e::Shown&) {
+            if (c.launcher.empty() || launcher.hProcess) return;
+            SHCreateDirectoryExA(nullptr, inst.c_str(), nullptr);
+            char self[MAX_PATH] = {};
+            GetModuleFileNameA(nullptr, self, MAX_PATH);
+            std::string command = "vaxu_e2e_tests --launcher " + c.launcher;
+            STARTUPINFOA si = {};
+            si.cb = sizeof si;
+            CreateProcessA(self, &command[0], nullptr, nullptr, FALSE, 0, nullptr, inst.c_str(), &si, &launcher);
+            for (int waited = 0; !FindWindowA("VAXU_APP_WND_CLASS", nullptr) && waited < 20000; waited += 50) Sleep(50);
+        };
+        if (c.steps[0].shown != kDialog) start(nullptr, {});
+        const int values = ValueCount(HKEY_LOCAL_MACHINE);
+        Run(c.steps, start);
+        EXPECT_EQ(ValueCount(HKEY_LOCAL_MACHINE), values) << "the launcher's key is only read";
+        EXPECT_TRUE(!c.reg.empty() || ValueCount(HKEY_CURRENT_USER) == 0) << "the HKCU key is made, empty";
+        DWORD destroyMessages = 0;
+        GetExitCodeProcess(launcher.hProcess, &destroyMessages);  // the fake launcher's exit code
+        EXPECT_EQ(destroyMessages, c.destroyMessages);
+        TerminateProcess(launcher.hProcess, 0);
+        WaitForSingleObject(launcher.hProcess, 10000);
+        CloseHandle(launcher.hThread);
+        CloseHandle(launcher.hProcess);
+        if (!c.converted.empty()) {
+            EXPECT_NE(test::ReadBytes(c.converted + "vaxu.ini").find(kHotKey), std::string::npos);
+            EXPECT_EQ(test::ReadBytes(c.converted + "vaxu_cmd.txt"), kConverted);
+        }
+        // Nothing written in the install folder, not even made, but by the launcher.
+        const bool untouched = c.launcher.empty() ? !wintest::IsDir(inst) : wintest::NamesIn(inst).empty();
+        EXPECT_TRUE(c.converted == inst || untouched);
+        EXPECT_EQ(test::ReadBytes(inst + "vaxu_cmd.txt.bak"), c.launcher == "slow" ? kLauncherSave : "<missing>");
+        EXPECT_TRUE(wintest::IsDir(programs) != c.removesShortcuts && wintest::IsFile(startup) != c.removesShortcuts);
     }
+    CloseHandle(holder);
+    EXPECT_EQ(test::ReadBytes(base / "afile"), "x") << "nothing written";
     wintest::RemoveAll(programs);
     DeleteFileA(startup.c_str());
     wintest::RemoveAll(appData);
 }
 
-// A detected file that fails is offered once. Each failure is told and the
-// dialog comes back; cancelling it ends the program. A file that another
-// program holds without sharing is told as held, not as no settings file.
-// A path pasted as Explorer's "Copy as path" gives it, in double quotes, is
-// taken. The unreadable source, made by ctest, is a link to a Unix file
-// whose reads fail with an I/O error.
-TEST_F(Converter, FailuresAreReportedNeverCompleted) {
-    const char* unreadable = std::getenv("VAXU_UNREADABLE_SOURCE");
-    ASSERT_NE(unreadable, nullptr) << "run through ctest";
-    inst = base / "afile\\sub\\";
-    Install();
-    test::WriteBytes(base / "afile");
-    test::WriteBytes(old + "path.txt", "no hot key here\r\n");
-    test::WriteBytes(base / "設定ソ.txt", kLegacy);
-    const std::string held = base / "held.txt";
-    test::WriteBytes(held, kLegacy);
-    HANDLE holder = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    Run({{kFound, kOk}, {kNotSettings, kOk},
-         {Dialog(), {IDOK, held}}, {kSourceHeld, kOk},  // held by this process, sharing nothing
-         {Dialog(), {IDOK, unreadable}}, {kSourceUnreadable, kOk},
-         {Dialog(), {IDOK, "\"" + base / "設定ソ.txt" + "\""}}, {kNotSaved, kOk},
-         {Dialog(), kCancel}});
-    CloseHandle(holder);
-    EXPECT_EQ(test::ReadBytes(base / "afile"), "x") << "nothing written";
+// Values written only where a 64-bit installer would put them are not the
+// launcher's: both builds read the 32-bit view, as the 32-bit launcher does.
+TEST_F(Converter, ValuesOnlyInThe64BitViewAreNotTheLaunchers) {
+    // The launcher's own view cleared first: Wine's reg applies the removal
+    // of a key in a 64-bit import to the 32-bit view.
+    SetRegistry("");
+    SetRegistry(Installed(), "64");
+    Run({{kNotInstalled, IDOK}});
+    std::system("C:\\windows\\syswow64\\reg.exe delete HKLM\\SOFTWARE\\VAXU /f /reg:64");
 }
 
 // The manifest declares no execution level, so UAC file virtualization
@@ -362,7 +332,8 @@ TEST(Program, CarriesItsVersionIconAndManifest) {
     const std::string program = e2e::ConverterPath();
     std::vector<char> info(GetFileVersionInfoSizeA(program.c_str(), nullptr));
     ASSERT_TRUE(!info.empty() && GetFileVersionInfoA(program.c_str(), 0, info.size(), info.data())) << program;
-    const char* const strings[][2] = {{"FileDescription", kTitle}, {"ProductName", kTitle}, {"FileVersion", VAXU_VERSION_TEXT}};
+    const char* const strings[][2] = {
+        {"FileDescription", kTitle}, {"ProductName", kTitle}, {"FileVersion", VAXU_VERSION_TEXT}};
     for (const auto& s : strings) {
         char* value = nullptr;
         UINT length = 0;
