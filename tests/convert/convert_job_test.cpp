@@ -152,6 +152,13 @@ const std::vector<Folder>& StartFolders() {
 // The start folders where second failures and busy tries are worth their
 // time: both files to put back, one of them read-only in one.
 bool BothToPutBack(const Folder& start) { return &start == &StartFolders()[1] || &start == &StartFolders()[3]; }
+// Second failures drive the undo's logic, which is the same everywhere: they
+// run natively, where they cost a fraction of the time under Wine.
+#ifdef _WIN32
+constexpr bool kSecondFailures = false;
+#else
+constexpr bool kSecondFailures = true;
+#endif
 
 // A job with an empty install folder and a legacy file of its own.
 class Conversion : public ::testing::Test {
@@ -276,14 +283,14 @@ TEST_F(Conversion, AFailureAtAnyStepLosesNothing) {
             }
             if (injected == (then ? 2 : 1)) {
                 secondFailures += then > 0;
-                if (busy || !full) ++k, then = -1;  // one busy try at a time
+                if (busy || !full || !kSecondFailures) ++k, then = -1;  // one busy try at a time
                 continue;
             }
             EXPECT_TRUE(then > 0 || (r == ConvertResult::Converted) == converts);
             if (then == 0) break;  // no step k: every step was failed
             ++k, then = -1;        // no step then after k: on to the next k
         }
-        EXPECT_TRUE(busy || !full || secondFailures > 0);
+        EXPECT_TRUE(busy || !full || !kSecondFailures || secondFailures > 0);
     }
 }
 
