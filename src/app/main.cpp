@@ -2,8 +2,26 @@
 
 #include "app/dll_search.h"
 #include "app/flow.h"
+#include "app/messages.h"
+
+namespace {
+// One conversion at a time for a user's session: a copy that finds the
+// name taken brings the running copy's box or dialog to the front and
+// ends, having written nothing. The system drops the name with the last
+// copy that holds it, so a killed copy blocks no later start.
+bool AnotherCopyRuns() {
+    SetLastError(ERROR_SUCCESS);
+    CreateMutexA(nullptr, FALSE, "Local\\VaxuConverter.OneConversion");
+    const DWORD status = GetLastError();  // access denied: taken by an elevated copy
+    if (status != ERROR_ALREADY_EXISTS && status != ERROR_ACCESS_DENIED) return false;
+    HWND running = FindWindowA("#32770", messages::kTitle);
+    if (!running) running = FindWindowA("#32770", messages::kDialogTitle);
+    if (running) SetForegroundWindow(GetLastActivePopup(running));
+    return true;
+}
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     RestrictDllSearch();
-    return RunConverter(instance);
+    return AnotherCopyRuns() ? 0 : RunConverter(instance);
 }

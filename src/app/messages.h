@@ -42,6 +42,7 @@ constexpr char kRestoreCommands[] = "・vaxu_cmd.txt.bak をコピーして,vaxu
 constexpr char kRemoveCommands[] = "・vaxu_cmd.txt を削除してください (変換前はありませんでした).";
 
 // The source file dialog's own boxes and its open-file dialog.
+constexpr char kDialogTitle[] = "ヴァクスファイルのコンバート";
 constexpr char kWarningTitle[] = "警告";
 constexpr char kNoSourceEntered[] = "変換元ファイルが入力されていません.";
 constexpr char kSourceMissing[] = "入力された変換元ファイルが存在しません.";

@@ -29,9 +29,9 @@ struct SavedFile {
             return false;
         // A file that cannot be told there or not (no right to look) is
         // never taken for missing: that would replace it unread.
-        const FileStatus found = ProbeFile(path.Text());
+        const FileStatus found = file_steps::Probe(path.Text());
         existed = found == FileStatus::Done;
-        guarding = GuardingAttributes(path.Text());
+        if (file_steps::ReadGuarding(path.Text(), guarding) != FileStatus::Done) return false;
         return (existed && old.Load(path.Text())) || found == FileStatus::Missing;
     }
 };
@@ -109,24 +109,38 @@ bool PrepareNewFiles(SaveState& s, const LegacySettings& settings) {
 }
 
 // The file as this save found it becomes its .bak, over an older one,
-// renamed in complete and flushed, never written in place. Where there is
-// no such file, an earlier .bak stays as it is.
+// renamed in complete and flushed, never written in place, and neither
+// read-only nor hidden: it is for the user to find and copy back. Where
+// there is no such file, an earlier .bak stays as it is.
 ConvertResult BackUp(const SavedFile& f, ConvertResult blocked) {
     if (!f.existed) return ConvertResult::Converted;
     if (!file_steps::WriteNew(f.backupTemp.Text(), f.old.Data(), f.old.Size(), f.path.Text()))
         return ConvertResult::NotSaved;
-    const FileStatus moved = file_steps::Replace(f.backupTemp.Text(), f.backup.Text());
+    const FileStatus moved = file_steps::Replace(f.backupTemp.Text(), f.backup.Text(), false);
     if (moved != FileStatus::Done) return file_steps::IsHeld(moved) ? blocked : ConvertResult::NotSaved;
-    // A backup is for the user to find and copy back: neither read-only nor hidden.
-    SetGuardingAttributes(f.backup.Text(), 0);
     return ConvertResult::Converted;
 }
 
-// Without commands there is no new command file: the old one is removed.
-bool SwapCommandFile(SaveState& s) {
+// A rename or a deletion is durable only once a flush has committed it:
+// one flush, of any file in the folder, commits those made so far. The
+// flush goes through a file of this run's own, whose name the backup of
+// vaxu.ini no longer needs, so that no other program's hold on the
+// launcher's files can stop it.
+bool Commit(const SaveState& s) {
+    const char* name = s.ini.backupTemp.Text();
+    return file_steps::Remove(name) && file_steps::WriteNew(name, "", 0);
+}
+
+// vaxu_cmd.txt first (without commands there is no new one: the old one is
+// removed), then vaxu.ini; the save is complete once a commit has made the
+// swap durable. false: put back what swapping says was reached.
+bool SwapFiles(SaveState& s) {
     s.cmd.swapping = true;
-    if (s.text.Size() > 0) return file_steps::SwapIn(s.cmd.temp.Text(), s.cmd.path.Text(), s.cmd.existed);
-    return !s.cmd.existed || file_steps::Remove(s.cmd.path.Text());
+    const bool commands = s.text.Size() > 0 ? file_steps::SwapIn(s.cmd.temp.Text(), s.cmd.path.Text(), s.cmd.existed)
+                                            : !s.cmd.existed || file_steps::Remove(s.cmd.path.Text());
+    if (!commands) return false;
+    s.ini.swapping = true;
+    return file_steps::SwapIn(s.ini.temp.Text(), s.ini.path.Text(), s.ini.existed) && Commit(s);
 }
 
 // After a failed swap: the file's old bytes back, put in as the save puts
@@ -135,24 +149,16 @@ bool SwapCommandFile(SaveState& s) {
 Restore PutBack(const SavedFile& f) {
     if (!f.swapping) return Restore::Nothing;
     if (!f.existed)  // where the swap made none, there is none to remove
-        return ProbeFile(f.path.Text()) == FileStatus::Missing || file_steps::Remove(f.path.Text()) ? Restore::Nothing
-                                                                                                  : Restore::Remove;
+        return file_steps::Probe(f.path.Text()) == FileStatus::Missing || file_steps::Remove(f.path.Text())
+                   ? Restore::Nothing
+                   : Restore::Remove;
     FileBytes now;
     const bool kept = (now.Load(f.path.Text()) && now.Equals(f.old)) ||
                       (file_steps::Remove(f.temp.Text()) &&
                        file_steps::WriteNew(f.temp.Text(), f.old.Data(), f.old.Size(), f.backup.Text()) &&
                        file_steps::SwapIn(f.temp.Text(), f.path.Text(), true) &&
-                       SetGuardingAttributes(f.path.Text(), f.guarding));
+                       file_steps::SetGuarding(f.path.Text(), f.guarding) == FileStatus::Done);
     return kept ? Restore::Nothing : Restore::FromBackup;
-}
-
-// A rename or a deletion is durable only once a flush has committed it:
-// one flush, of any file in the folder that can be written, commits those
-// made so far, so that an outcome told is an outcome kept. A temporary
-// file still there serves where the undo left no other.
-void CommitRenames(const SaveState& s) {
-    for (const StrBuf* path : {&s.ini.path, &s.cmd.path, &s.ini.backup, &s.cmd.backup, &s.ini.temp, &s.cmd.temp})
-        if (FlushFileAt(path->Text()) == FileStatus::Done) return;
 }
 }  // namespace
 
@@ -188,15 +194,15 @@ ConvertResult ConvertJob::SaveNewFiles() {
     ConvertResult result = ConvertResult::NotSaved;
     if (PrepareNewFiles(s, settings_)) result = BackUp(s.ini, ConvertResult::SettingsBackupBlocked);
     if (result == ConvertResult::Converted) result = BackUp(s.cmd, ConvertResult::CommandBackupBlocked);
-    if (result == ConvertResult::Converted) s.ini.swapping = SwapCommandFile(s);
-    if (result == ConvertResult::Converted &&
-        !(s.ini.swapping && file_steps::SwapIn(s.ini.temp.Text(), s.ini.path.Text(), s.ini.existed))) {
+    if (result == ConvertResult::Converted && !SwapFiles(s)) {
         restoreSettings = PutBack(s.ini);
         restoreCommands = PutBack(s.cmd);
         result = restoreSettings == Restore::Nothing && restoreCommands == Restore::Nothing ? ConvertResult::NotSaved
                                                                                            : ConvertResult::NotRestored;
+        // What was put back stands, so the result is true whether or not
+        // this commit is made: it only carries the undo through a power cut.
+        Commit(s);
     }
-    CommitRenames(s);
     RemoveTemporaryFiles(s);
     return result;
 }

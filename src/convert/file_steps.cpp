@@ -15,32 +15,42 @@ FileStatus Retrying(Op op) {
     });
 }
 
+// What GetFileSize answers when it fails; a larger size is beyond what one
+// read (an int count, and one byte more) can take.
+constexpr unsigned long kSizeUnknown = 0xFFFFFFFFUL, kLargestFile = 0x7FFFFFFEUL;
+
 // Runs op on target with its read-only (and hidden and system) attributes
-// cleared, as Windows will not replace, copy over or delete such a file,
-// and sets them again on whatever file then has that name.
+// cleared, as Windows will not replace, copy over or delete such a file.
+// They are set again on whatever file then has that name, where keep asks
+// for it or op failed; a kill in between leaves them cleared.
 template <typename Op>
-FileStatus OnWritable(const char* target, Op op) {
-    const unsigned guarding = GuardingAttributes(target);
-    if (guarding && !SetGuardingAttributes(target, 0)) return LastFileStatus();
-    const FileStatus status = op();
-    if (guarding && ProbeFile(target) == FileStatus::Done) SetGuardingAttributes(target, guarding);
+FileStatus OnWritable(const char* target, bool keep, Op op) {
+    unsigned guarding = 0;
+    FileStatus status = ReadGuarding(target, guarding);
+    if (status == FileStatus::Done && guarding) status = SetGuarding(target, 0);
+    if (status != FileStatus::Done) return status;
+    status = op();
+    if (guarding && (keep || status != FileStatus::Done)) SetGuarding(target, guarding);
     return status;
 }
-
 }  // namespace
 
 FileBytes::~FileBytes() { MemFree(data_, capacity_); }
 
 bool FileBytes::Load(const char* path) { return Retrying([&] { return LoadOnce(path); }) == FileStatus::Done; }
 
+// A size that cannot be read, or that is too large to hold, is no size:
+// the file is never taken for a shorter one.
 FileStatus FileBytes::LoadOnce(const char* path) {
     FileObj file;
     FileStatus failed;
     if (step_fault::TryFails(failed)) return failed;
     if (!file.OpenShared(path)) return LastFileStatus();
+    const unsigned long size = Step() ? file.GetSize() : kSizeUnknown;
+    if (size > kLargestFile) return FileStatus::Refused;
     MemFree(data_, capacity_);
     size_ = 0;
-    capacity_ = file.GetSize() + 1;  // one more: what a file that grows meanwhile fills
+    capacity_ = size + 1;  // one more: what a file that grows meanwhile fills
     data_ = static_cast<char*>(MemAlloc(capacity_));
     if (!data_) capacity_ = 0;
     for (int got = 1; data_; size_ += got) {
@@ -70,24 +80,38 @@ bool Flush(const char* path) {
     return Retrying([&] { return FlushFileAt(path); }) == FileStatus::Done;
 }
 
+FileStatus Probe(const char* path) {
+    return Retrying([&] { return ProbeFile(path); });
+}
+
+FileStatus ReadGuarding(const char* path, unsigned& guarding) {
+    if (!Step()) return FileStatus::Refused;
+    guarding = GuardingAttributes(path);
+    return FileStatus::Done;
+}
+
+FileStatus SetGuarding(const char* path, unsigned guarding) {
+    return Retrying([&] { return SetGuardingAttributes(path, guarding) ? FileStatus::Done : LastFileStatus(); });
+}
+
 bool Remove(const char* path) {
-    const FileStatus removed = OnWritable(path, [&] { return Retrying([&] { return DeleteFileAt(path); }); });
+    const FileStatus removed = OnWritable(path, true, [&] { return Retrying([&] { return DeleteFileAt(path); }); });
     return removed == FileStatus::Done || removed == FileStatus::Missing;
 }
 
-FileStatus Replace(const char* temp, const char* target) {
-    return OnWritable(target, [&] { return Retrying([&] { return ReplaceFileWith(temp, target); }); });
+FileStatus Replace(const char* temp, const char* target, bool keepGuarding) {
+    return OnWritable(target, keepGuarding, [&] { return Retrying([&] { return ReplaceFileWith(temp, target); }); });
 }
 
 bool SwapIn(const char* temp, const char* target, bool backedUp) {
-    if (!step_fault::RenamesRefused() && Replace(temp, target) == FileStatus::Done) return true;
+    if (!step_fault::RenamesRefused() && Replace(temp, target, true) == FileStatus::Done) return true;
     // Data written in place may reach the disk before the renames made so
     // far, such as the one that put target's backup in: a flush commits
     // them first. The copy is flushed before a read-only attribute is set
     // again: Windows would refuse the write access that flushing needs.
     if (!backedUp || !Flush(temp)) return false;
     step_fault::Trace("copy in place");
-    const FileStatus copied = OnWritable(target, [&] {
+    const FileStatus copied = OnWritable(target, true, [&] {
         const FileStatus copy = Retrying([&] { return CopyFileOver(temp, target); });
         return copy == FileStatus::Done ? Retrying([&] { return FlushFileAt(target); }) : copy;
     });

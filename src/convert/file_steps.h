@@ -2,7 +2,8 @@
 // first. Those that another program's hold can refuse (an editor, an
 // indexer, a virus scanner) are tried again for about a second, with
 // growing pauses, as Git for Windows does for its renames and deletions;
-// so is a read-only attribute in the way, which is cleared and set again.
+// so is a read-only attribute in the way, which is cleared and set again,
+// and setting it again.
 #pragma once
 #include <cstddef>
 #include <initializer_list>
@@ -58,11 +59,17 @@ private:
 // with the last-write time of timeFrom where one is given, and flushes it.
 bool WriteNew(const char* path, const char* data, std::size_t size, const char* timeFrom = nullptr);
 bool Flush(const char* path);
+// Whether something is at path: Done, Missing, or why it could not be told.
+FileStatus Probe(const char* path);
+// The file's guarding attributes (0 where there is no file), and setting
+// them, tried again while held.
+FileStatus ReadGuarding(const char* path, unsigned& guarding);
+FileStatus SetGuarding(const char* path, unsigned guarding);
 // Removes a file; true when it is gone (or was never there).
 bool Remove(const char* path);
 // Renames the complete file temp over target, which keeps its read-only
-// and hidden attributes.
-FileStatus Replace(const char* temp, const char* target);
+// and hidden attributes where keepGuarding asks for it.
+FileStatus Replace(const char* temp, const char* target, bool keepGuarding);
 // Puts the complete file temp in place of target, as Replace does. Where
 // the rename is refused (as UAC file virtualization may refuse it) and the
 // caller has kept target's old bytes, complete and flushed, in its backup,

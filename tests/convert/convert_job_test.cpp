@@ -1,5 +1,6 @@
 // Conversion runs on real files: whole folders checked against byte
-// literals. Under Wine also against files that other programs hold open.
+// literals, under every kind of fault the save can meet. Under Wine also
+// against files that other programs hold open.
 #include "convert/convert_job.h"
 
 #include <gtest/gtest.h>
@@ -36,6 +37,7 @@ const char kOlderCmd[] = "[Older]\r\nPATH=C:\\older.exe\r\n";
 const char kMissing[] = "<missing>";
 const char kMine[] = "not the converter's";
 const char kLeftover[] = "left by a run that was killed";
+const char kNoCommands[] = "#HotKey 3 90\r\n#Window 400 300\r\n";
 const char* const kLauncherFiles[] = {"vaxu.ini", "vaxu_cmd.txt"};
 
 using Folder = std::map<std::string, std::string>;  // name: bytes, and kReadOnly where it is
@@ -79,6 +81,11 @@ Folder Tidied(Folder folder) {
     for (auto f = folder.begin(); f != folder.end();) f = IsTemporary(f->first) ? folder.erase(f) : std::next(f);
     return folder;
 }
+// The files' bytes without their attributes.
+Folder Plain(Folder folder) {
+    for (auto& f : folder) f.second = Bytes(f.second);
+    return folder;
+}
 
 // kExample's settings written into a vaxu.ini that held ini: kOldIni, or
 // kExample's settings already.
@@ -106,19 +113,28 @@ Folder Converted(Folder folder, bool commands) {
     return folder;
 }
 
+// How far a folder may stray from what a run kept: a refused attribute call
+// may leave a read-only attribute cleared, and so may a cut, which may also
+// leave a launcher's file new.
+enum class Leeway { None, Attributes, Cut };
+
 // After a failed, killed or cut run: each launcher's file as it was, or,
 // after a cut, its new bytes, or anything where restore says it is to be
 // put back from a .bak that holds it or removed; each .bak as it was or its
 // file as it was; every other file as it was, but for the converter's own
-// temporary files. A cut may leave a read-only attribute cleared.
-void ExpectKept(const Folder& start, const Folder& now, bool cut, const Restore* restore = nullptr) {
-    const auto same = [&](const std::string& a, const std::string& b) { return a == b || (cut && Bytes(a) == Bytes(b)); };
+// temporary files.
+void ExpectKept(const Folder& start, const Folder& now, Leeway leeway, const Restore* restore = nullptr,
+                bool commands = true) {
+    const bool cut = leeway == Leeway::Cut;
+    const auto same = [&](const std::string& a, const std::string& b) {
+        return a == b || (leeway != Leeway::None && Bytes(a) == Bytes(b));
+    };
     const Folder tidied = Tidied(start);
     for (int i = 0; i < 2; ++i) {
         const std::string name = kLauncherFiles[i], bak = name + ".bak", was = Entry(start, name);
         const std::string file = Entry(now, name), backup = Entry(now, bak);
         const Restore r = restore ? restore[i] : Restore::Nothing;
-        EXPECT_TRUE(same(file, was) || (cut && Bytes(file) == NewBytes(start, name, true)) ||
+        EXPECT_TRUE(same(file, was) || (cut && Bytes(file) == NewBytes(start, name, commands)) ||
                     (r == Restore::Remove && was == kMissing) || (r == Restore::FromBackup && Bytes(backup) == Bytes(was)))
             << name << ": " << file;
         EXPECT_TRUE(same(backup, Entry(start, bak)) || (was != kMissing && same(backup, Bytes(was)))) << bak << ": " << backup;
@@ -127,6 +143,26 @@ void ExpectKept(const Folder& start, const Folder& now, bool cut, const Restore*
     for (const std::string name : kLauncherFiles)
         for (Folder* f : {&others, &othersAtStart}) f->erase(name), f->erase(name + ".bak");
     EXPECT_EQ(others, othersAtStart) << "no other file touched";
+}
+
+// What a run reported, held against the folder as the run left it.
+// Completed: each launcher's file new, each .bak its file as found.
+// Source unread or unfit: nothing written. Not saved or a backup box: both
+// launcher's files as they were. Not restored: the files named may differ,
+// each with its old bytes in its .bak or to be removed.
+void ExpectReported(const Folder& start, const Folder& now, ConvertResult r, bool commands, const Restore* restore,
+                    Leeway leeway) {
+    const bool restoreNamed = restore[0] != Restore::Nothing || restore[1] != Restore::Nothing;
+    EXPECT_EQ(r == ConvertResult::NotRestored, restoreNamed);
+    if (r == ConvertResult::Converted) {
+        const Folder want = Converted(start, commands);
+        if (leeway != Leeway::None) EXPECT_EQ(Plain(Tidied(now)), Plain(want));
+        else EXPECT_EQ(Tidied(now), want);
+    } else if (r == ConvertResult::SourceUnreadable || r == ConvertResult::NotSettingsFile) {
+        EXPECT_EQ(now, start);
+    } else {
+        ExpectKept(start, now, leeway, restore, commands);
+    }
 }
 
 // The folders the runs start from: none of the files; both, with older
@@ -149,16 +185,22 @@ const std::vector<Folder>& StartFolders() {
     return starts;
 }
 
-// The start folders where second failures and busy tries are worth their
-// time: both files to put back, one of them read-only in one.
+// The start folders where second failures, busy tries and allocation
+// failures are worth their time: both files to put back, one of them
+// read-only in one.
 bool BothToPutBack(const Folder& start) { return &start == &StartFolders()[1] || &start == &StartFolders()[3]; }
-// Second failures drive the undo's logic, which is the same everywhere: they
-// run natively, where they cost a fraction of the time under Wine.
+// Second failures and allocation failures drive logic that is the same
+// everywhere: they run natively, where they cost a fraction of the time
+// under Wine.
 #ifdef _WIN32
-constexpr bool kSecondFailures = false;
+constexpr bool kNativeOnly = false;
 #else
-constexpr bool kSecondFailures = true;
+constexpr bool kNativeOnly = true;
 #endif
+
+// A refused file call or read, one that another program's hold makes busy
+// for a moment, or an allocation that fails.
+enum class Fault { Refused, Busy, Memory };
 
 // A job with an empty install folder and a legacy file of its own.
 class Conversion : public ::testing::Test {
@@ -169,23 +211,37 @@ protected:
     }
     void TearDown() override { job.Teardown(); }
 
-    void Prepare(const std::string& legacy) {
+    ConvertResult Convert(const std::string& legacy) {
         test::WriteBytes(source, legacy);
         job.sourcePath.Assign(source.c_str());
-    }
-    ConvertResult Convert(const std::string& legacy) {
-        Prepare(legacy);
         return job.RunConversion();
+    }
+    // Converts with the k-th step (or allocation) failing, and the step
+    // `then` after it, and with every rename over a launcher's file refused
+    // unless renames. Gives the failures injected.
+    int ConvertFailing(const std::string& legacy, Fault fault, long k, long then, bool renames) {
+        const bool memory = fault == Fault::Memory;
+        step_fault::Arm(memory ? 0 : k, fault == Fault::Busy ? FileStatus::Busy : FileStatus::Refused, then, !renames);
+        alloc_fault::Arm(memory ? k : 0);
+        result = Convert(legacy);
+        const int injected = memory ? alloc_fault::Injected() : step_fault::Injected();
+        step_fault::Disarm();
+        alloc_fault::Disarm();
+        return injected;
+    }
+    void Expect(const Folder& start, bool commands, bool failed) {
+        const Restore restore[2] = {job.restoreSettings, job.restoreCommands};
+        ExpectReported(start, Now(), result, commands, restore, failed ? Leeway::Attributes : Leeway::None);
     }
     std::string Read(const char* name) { return test::ReadBytes(dir.File(name)); }
     std::string Id(const char* name) { return test::FileId(dir.File(name)); }
     Folder Now() { return Snapshot(dir.Path()); }
-    // Last-write times a day apart, which a backup keeps as a copy does.
     std::filesystem::file_time_type Time(const char* name) { return std::filesystem::last_write_time(dir.File(name)); }
 
     test::TempDir dir, legacyDir;
     std::string source = legacyDir.File("path.txt");
     ConvertJob job;
+    ConvertResult result = ConvertResult::Converted;
 };
 }  // namespace
 
@@ -198,12 +254,10 @@ TEST_F(Conversion, RefusesFilesWithoutAHotKeyAndWritesLongValuesWhole) {
         EXPECT_TRUE(job.sourcePath.IsEmpty());
         EXPECT_EQ(Now(), Folder());
     }
-    EXPECT_EQ(job.commands.Count(), 1) << "the commands read stay until the next run";
     EXPECT_EQ(Convert("#HotKey 0 65\n"), ConvertResult::Converted);
     EXPECT_EQ(Convert("#HotKey 2 0\n"), ConvertResult::Converted);
     job.sourcePath.Assign(legacyDir.File("missing.txt").c_str());
     EXPECT_EQ(job.RunConversion(), ConvertResult::NotSettingsFile);
-    EXPECT_TRUE(job.sourcePath.IsEmpty() && job.sourcePath.HasStorage()) << "wiped, not released";
 
     const std::string path = "C:\\" + std::string(70000, 'x') + ".exe";
     ASSERT_EQ(Convert("#HotKey 1 65\r\nLong " + path + " [Comment:c]\r\n"), ConvertResult::Converted);
@@ -217,128 +271,79 @@ TEST_F(Conversion, RefusesFilesWithoutAHotKeyAndWritesLongValuesWhole) {
     EXPECT_EQ(test::ReadBytes(folder + "vaxu_cmd.txt"), kMissing) << "never beside the folder";
 }
 
-// Every option is written, and each .bak holds its file as the run found
-// it, with its last-write time.
-TEST_F(Conversion, EachRunBacksUpWhatItReplaces) {
+// Every option is written, and a .bak keeps its file's last-write time, as
+// a copy does.
+TEST_F(Conversion, WritesEveryOptionAndBacksUpWithTheFilesTime) {
     Lay(dir.Path(), StartFolders()[1]);
     std::filesystem::last_write_time(dir.File("vaxu_cmd.txt"), Time("vaxu_cmd.txt") - std::chrono::hours(48));
     const auto old = Time("vaxu_cmd.txt");
     ASSERT_EQ(Convert("#HotKey 4 112\n#HistoryMaxNum 30\n#ToolTip 2\n#ImeCtrl 2\n#SavePosition 3\n#TabNum 5\n"
                       "Tool C:\\a.exe [CD:C:\\w] [Comment:first]\nOther C:\\o.exe [CD:]\nTool C:\\b.exe\n"),
               ConvertResult::Converted);
-    const std::string first = "[Tool]\r\nPATH=C:\\b.exe\r\n[Other]\r\nPATH=C:\\o.exe \r\nFOLDER=\r\n";
-    Folder want = StartFolders()[1];
-    want["vaxu.ini"] = "[Other]\r\nx=1\r\n[VAXU]\r\nTheme=dark\r\nHistory=30\r\nToolTip=2\r\nImeCtrl=2\r\nWndWidth=0\r\n"
-                       "WndHeight=0\r\nSavePosition=3\r\n[HotKey]\r\nALT=0\r\nShift=1\r\nCtrl=0\r\nKey=112\r\n";
-    want["vaxu_cmd.txt"] = first;
-    want["vaxu.ini.bak"] = kOldIni;
-    want["vaxu_cmd.txt.bak"] = kOldCmd;
-    EXPECT_EQ(Now(), want);
-    EXPECT_TRUE(Time("vaxu_cmd.txt.bak") == old) << "as a copy keeps it";
-    EXPECT_EQ(job.commands.Count(), 3);
-
+    EXPECT_EQ(Read("vaxu.ini"), "[Other]\r\nx=1\r\n[VAXU]\r\nTheme=dark\r\nHistory=30\r\nToolTip=2\r\nImeCtrl=2\r\n"
+                                "WndWidth=0\r\nWndHeight=0\r\nSavePosition=3\r\n[HotKey]\r\nALT=0\r\nShift=1\r\nCtrl=0\r\nKey=112\r\n");
+    EXPECT_EQ(Read("vaxu_cmd.txt"), "[Tool]\r\nPATH=C:\\b.exe\r\n[Other]\r\nPATH=C:\\o.exe \r\nFOLDER=\r\n");
+    EXPECT_TRUE(Time("vaxu_cmd.txt.bak") == old);
 }
 
 // Every step of the save made to fail in turn, on real files, from each
-// start folder, alone and followed by a second failure while files are put
-// back, with renames working and with every rename over a launcher's file
-// refused (as UAC virtualization may refuse it), so that it is copied in
-// place. A failure leaves each launcher's file as it was or, as the result
-// says, to be put back from its .bak; nothing else changes but the .bak
-// files, which then hold their file as it was. Every try made busy once, as
-// another program's hold makes it, is waited out: the run converts,
-// renaming the files in.
-TEST_F(Conversion, AFailureAtAnyStepLosesNothing) {
-    for (FileStatus kind : {FileStatus::Refused, FileStatus::Busy})
+// start folder, with and without commands, alone and followed by a second
+// failure while files are put back, with renames working and with every
+// rename over a launcher's file refused (as UAC virtualization may refuse
+// it), so that it is copied in place. Every try made busy once, as another
+// program's hold makes it, is waited out: the run converts, renaming the
+// files in. Every allocation made to fail in turn gives no verdict on a
+// file. Whatever the run reports is what the folder holds.
+TEST_F(Conversion, AFailureAtAnyStepIsReportedTrulyAndLosesNothing) {
+    for (Fault fault : {Fault::Refused, Fault::Busy, Fault::Memory})
     for (bool commands : {true, false})
     for (bool renames : {true, false})
     for (const Folder& start : StartFolders()) {
-        const bool busy = kind == FileStatus::Busy, full = BothToPutBack(start);
+        const bool full = BothToPutBack(start), refused = fault == Fault::Refused;
         // A file is copied in place only over its backed-up old bytes, so one to be made needs a rename.
         const bool converts = renames || (start.count("vaxu.ini") && (!commands || start.count("vaxu_cmd.txt")));
-        if (busy && (!renames || !commands || !full)) continue;
+        if (!refused && (!renames || !full || !commands || (fault == Fault::Memory && !kNativeOnly))) continue;
         int secondFailures = 0;
         for (long k = 1, then = 0;; ++then) {
             Lay(dir.Path(), start);
             const std::string oldIni = Id("vaxu.ini"), oldCmd = Id("vaxu_cmd.txt");
-            step_fault::Arm(k, kind, then, !renames);
-            const ConvertResult r = Convert(commands ? kExample : "#HotKey 3 90\r\n#Window 400 300\r\n");
-            const int injected = step_fault::Injected();
-            step_fault::Disarm();
-            SCOPED_TRACE(testing::Message() << busy << commands << renames << start.size() << " step " << k << "+" << then);
-            EXPECT_TRUE(!busy || r == ConvertResult::Converted) << "a hold is waited out";
-            if (r == ConvertResult::Converted) {
-                EXPECT_EQ(Tidied(Now()), Converted(start, commands));
-                EXPECT_EQ(job.commands.Count(), commands ? 1 : 0) << "a read held part-way starts again";
-                EXPECT_TRUE(!busy || !start.count("vaxu.ini") || Id("vaxu.ini") != oldIni) << "renamed in";
-                EXPECT_TRUE(!busy || !commands || !start.count("vaxu_cmd.txt") || Id("vaxu_cmd.txt") != oldCmd);
-            } else if (r == ConvertResult::SourceUnreadable) {  // not read whole: nothing written
-                EXPECT_TRUE(Now() == start && job.sourcePath.IsEmpty());
-            } else {
-                EXPECT_TRUE(r == ConvertResult::NotSaved || (then > 0 && r == ConvertResult::NotRestored)) << int(r);
-                EXPECT_EQ(r == ConvertResult::NotRestored,
-                          job.restoreSettings != Restore::Nothing || job.restoreCommands != Restore::Nothing);
-                const Restore restore[2] = {job.restoreSettings, job.restoreCommands};
-                ExpectKept(start, Now(), false, restore);
+            const int injected = ConvertFailing(commands ? kExample : kNoCommands, fault, k, then, renames);
+            SCOPED_TRACE(testing::Message() << int(fault) << commands << renames << start.size() << " step " << k << "+" << then);
+            Expect(start, commands, refused && injected > 0);
+            EXPECT_TRUE(fault != Fault::Busy || result == ConvertResult::Converted) << "a hold is waited out";
+            EXPECT_TRUE(fault != Fault::Memory || result == ConvertResult::Converted || result == ConvertResult::NotSaved);
+            EXPECT_TRUE(result == ConvertResult::SourceUnreadable || result == ConvertResult::NotSaved ||
+                        result == ConvertResult::Converted || (then > 0 && result == ConvertResult::NotRestored)) << int(result);
+            if (result == ConvertResult::Converted && fault == Fault::Busy) {
+                EXPECT_EQ(job.commands.Count(), 1) << "a read held part-way starts again";
+                EXPECT_TRUE(!start.count("vaxu.ini") || Id("vaxu.ini") != oldIni) << "renamed in";
+                EXPECT_TRUE(!start.count("vaxu_cmd.txt") || Id("vaxu_cmd.txt") != oldCmd);
             }
             if (injected == (then ? 2 : 1)) {
                 secondFailures += then > 0;
-                if (busy || !full || !kSecondFailures) ++k, then = -1;  // one busy try at a time
+                if (!refused || !full || !kNativeOnly) ++k, then = -1;  // one failure at a time
                 continue;
             }
-            EXPECT_TRUE(then > 0 || (r == ConvertResult::Converted) == converts);
+            EXPECT_TRUE(then > 0 || (result == ConvertResult::Converted) == converts);
             if (then == 0) break;  // no step k: every step was failed
             ++k, then = -1;        // no step then after k: on to the next k
         }
-        EXPECT_TRUE(busy || !full || !kSecondFailures || secondFailures > 0);
+        EXPECT_TRUE(!refused || !full || !kNativeOnly || secondFailures > 0);
     }
 }
 
 // A folder where a killed run's temporary file or a backup is to go
-// cannot be removed or replaced: neither launcher's file changes.
+// cannot be removed or replaced: neither launcher's file changes, and a
+// backup's box names it.
 TEST_F(Conversion, BlockedFilesChangeNothing) {
     const std::pair<const char*, ConvertResult> folders[] = {{"vaxu.ini.vaxuconv.tmp", ConvertResult::NotSaved},
+                                                             {"vaxu.ini.bak", ConvertResult::SettingsBackupBlocked},
                                                              {"vaxu_cmd.txt.bak", ConvertResult::CommandBackupBlocked}};
     for (const auto& f : folders) {
         const Folder old = {{"vaxu.ini", kOldIni}, {"vaxu_cmd.txt", kOldCmd}, {f.first, "<folder>"}};
         Lay(dir.Path(), old);
         EXPECT_EQ(Convert(kExample), f.second) << f.first;
-        ExpectKept(old, Now(), false);
-    }
-}
-
-// Every allocation of a realistic conversion made to fail in turn: the
-// run says it saved nothing, never blames a file, and keeps what it must;
-// or it converts.
-TEST_F(Conversion, AnAllocationFailureAnywhereSavesNothingOrAll) {
-    std::string legacy = "// settings\r\n#HotKey 6 86\r\n#HistoryMaxNum 20\r\n#Window 480 320\r\n";
-    for (int i = 0; i < 25; ++i)
-        legacy += "コマンド" + std::to_string(i) + " C:\\Program Files\\tool" + std::to_string(i) +
-                  ".exe [CD:C:\\作業] [Comment:説明" + std::to_string(i) + "]\r\n";
-    ASSERT_EQ(Convert(legacy), ConvertResult::Converted);  // the command list keeps its storage from here on
-    const Folder start = StartFolders()[1];
-    Lay(dir.Path(), start);
-    long total;
-    {
-        test::AllocFailure count(0);
-        ASSERT_EQ(job.RunConversion(), ConvertResult::Converted);
-        total = alloc_fault::Count();
-    }
-    const Folder converted = Now();
-    for (long k = 1; k <= total; ++k) {
-        Lay(dir.Path(), start);
-        Prepare(legacy);
-        test::AllocFailure fail(k);
-        const ConvertResult r = job.RunConversion();
-        ASSERT_TRUE(alloc_fault::Injected());
-        SCOPED_TRACE(k);
-        EXPECT_TRUE(r == ConvertResult::Converted || r == ConvertResult::NotSaved) << "no verdict on a file";
-        if (r == ConvertResult::Converted) {
-            EXPECT_EQ(Now(), converted);
-        } else {
-            ExpectKept(start, Now(), false);
-            EXPECT_TRUE(job.sourcePath.IsEmpty());
-        }
+        ExpectKept(old, Now(), Leeway::None);
     }
 }
 
@@ -348,13 +353,14 @@ long g_callsAtFailure;  // the file calls made before the first failure, -1 befo
 bool g_copiedInPlace;   // whether a launcher's file was copied over in place
 }  // namespace
 
-// The power cut after each file call of a save, from every start folder,
-// with renames working and refused, and after a failure at each step, so
-// that the undo is cut too. The disk then holds what the last flush made
-// sure of, and each file's unflushed data kept, lost, torn or garbage. Each
-// launcher's file is whole, old or new, and each .bak as it was or its file
-// as it was; a file copied in place may be cut short, but only once its
-// .bak holds it. A run that ends is what the disk keeps; the next run
+// The power cut after each file call of a save, with and without commands,
+// from every start folder, with renames working and refused, and after a
+// failure at each step, so that the undo is cut too. First, what the run
+// reports is what it left, every call from the cut on failing. Then the
+// disk holds what the last flush made sure of, and each file's unflushed
+// data kept, lost, torn or garbage. Each launcher's file is whole, old or
+// new, and each .bak as it was or its file as it was; a file copied in
+// place may be cut short, but only once its .bak holds it. The next run
 // tidies the cut run's temporary files away and converts.
 TEST_F(Conversion, APowerCutAtAnyPointLosesNothing) {
     step_fault::SetTracer([](const char* what) {
@@ -362,36 +368,35 @@ TEST_F(Conversion, APowerCutAtAnyPointLosesNothing) {
         g_copiedInPlace = g_copiedInPlace || std::string(what) == "copy in place";
     });
     long cuts = 0;
+    for (bool commands : {true, false})
     for (bool renames : {true, false})
     for (const Folder& start : StartFolders())
     for (long k = 0;; ++k) {  // k: the step that fails first, 0 for none
-        const auto cutRun = [&](long cut, unsigned scenario) {
+        const std::string legacy = commands ? kExample : kNoCommands;
+        const auto cutRun = [&](long cut) {
             Lay(dir.Path(), start);
             g_callsAtFailure = -1;
             g_copiedInPlace = false;
             power_cut::Arm(dir.Path(), cut);
-            step_fault::Arm(k, FileStatus::Refused, 0, !renames);
-            const ConvertResult r = Convert(kExample);
-            step_fault::Disarm();
-            power_cut::LayDown(scenario);
-            return r;
+            ConvertFailing(legacy, Fault::Refused, k, 0, renames);
+            power_cut::LayDown(0);  // the folder as the run left it
+            Expect(start, commands, cut >= 0 || k > 0);
         };
-        const ConvertResult told = cutRun(-1, 2);  // cut right after: what it told is what the disk keeps
+        cutRun(-1);
         const long total = power_cut::Calls(), failedAt = g_callsAtFailure;
-        if (k > 0 && (failedAt < 0 || !BothToPutBack(start))) break;  // no step k
+        if (k > 0 && (failedAt < 0 || !commands || !BothToPutBack(start))) break;  // no step k
         Restore copiedInPlace[2];
         for (int i = 0; i < 2; ++i) copiedInPlace[i] = start.count(kLauncherFiles[i]) ? Restore::FromBackup : Restore::Nothing;
-        SCOPED_TRACE(testing::Message() << renames << start.size() << " step " << k);
-        if (told == ConvertResult::Converted) EXPECT_EQ(Tidied(Now()), Converted(start, true));
-        else if (told != ConvertResult::NotRestored) ExpectKept(start, Now(), false);
+        SCOPED_TRACE(testing::Message() << commands << renames << start.size() << " step " << k);
         for (long cut = std::max(0L, failedAt); cut < total; ++cut, ++cuts) {
             const unsigned scenario = cut % 8;
             SCOPED_TRACE(testing::Message() << "cut " << cut << " scenario " << scenario);
-            cutRun(cut, scenario);
+            cutRun(cut);
+            power_cut::LayDown(scenario);
             const Folder cutFolder = Now();
-            ExpectKept(start, cutFolder, true, g_copiedInPlace ? copiedInPlace : nullptr);
-            EXPECT_EQ(Convert(kExample), ConvertResult::Converted);
-            Folder now = Now(), want = Converted(cutFolder, true);
+            ExpectKept(start, cutFolder, Leeway::Cut, g_copiedInPlace ? copiedInPlace : nullptr, commands);
+            EXPECT_EQ(Convert(legacy), ConvertResult::Converted);
+            Folder now = Now(), want = Converted(cutFolder, commands);
             if (g_copiedInPlace) want["vaxu.ini"] = now["vaxu.ini"];  // a torn copy: any merge of it
             EXPECT_EQ(now, want);
         }
@@ -400,7 +405,6 @@ TEST_F(Conversion, APowerCutAtAnyPointLosesNothing) {
     std::printf("%ld cut points\n", cuts);
 }
 #endif
-
 #ifdef _WIN32
 namespace {
 // Another program (file_holder.exe, found beside this one) holding path
@@ -462,16 +466,17 @@ TEST_F(Conversion, FilesHeldByAnotherProgramGiveATruthfulResult) {
     for (const auto& c : cases) {
         const Folder start = StartFolders()[1];
         Lay(dir.Path(), start);
-        Prepare(kExample);
+        test::WriteBytes(source, kExample);
+        job.sourcePath.Assign(source.c_str());
         const std::string oldCmd = Id("vaxu_cmd.txt");
         {
             HeldFile holder(c.held, c.share, c.ms);
-            EXPECT_EQ(job.RunConversion(), c.result) << c.held;
+            result = job.RunConversion();
         }
-        const bool converted = c.result == ConvertResult::Converted;
-        if (converted) EXPECT_EQ(Now(), Converted(start, true)) << c.held;
-        else ExpectKept(start, Now(), false);
-        EXPECT_TRUE(!converted || Id("vaxu_cmd.txt") != oldCmd) << "renamed in, not copied over: " << c.held;
+        SCOPED_TRACE(c.held);
+        EXPECT_EQ(result, c.result);
+        Expect(start, true, false);
+        EXPECT_TRUE(result != ConvertResult::Converted || Id("vaxu_cmd.txt") != oldCmd) << "renamed in, not copied over";
     }
 }
 #endif

@@ -142,7 +142,8 @@ bool FileObj::Seek(long distance, int method) {
 
 unsigned long FileObj::GetSize() {
     struct stat st;
-    if (!handle_ || fstat(AsFd(handle_), &st) != 0) return 0;
+    if (!handle_) return 0;
+    if (fstat(AsFd(handle_), &st) != 0) return 0xFFFFFFFFUL;  // as GetFileSize fails
     return static_cast<unsigned long>(st.st_size);
 }
 
