@@ -51,7 +51,6 @@ Shown ReadShown(HWND w) {
     if (!s.isDialog) s.lines = DrawnLines(s.textWindow);
     for (HWND c = GetWindow(w, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
         const std::string kind = ClassName(c);
-        if (s.isDialog && c != s.textWindow) s.labels.push_back(WindowText(c));
         if (!s.isDialog && (kind == "Button" || kind == "BUTTON")) s.buttons.push_back(GetDlgCtrlID(c));
         // The icon static of a box (SS_ICON) carries the warning icon.
         if (kind == "Static" && (GetWindowLongA(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)

@@ -18,7 +18,6 @@ struct Shown {
     // file name box.
     std::string title, text;
     std::vector<int> buttons;  // a box's button ids, in window order
-    std::vector<std::string> labels;  // the source dialog's other controls' texts, in window order
     bool topmost = false, warningIcon = false;  // MB_SYSTEMMODAL boxes stay on top
     int lines = 0;  // the lines a box's message takes as drawn, word wrap included
     // The window, its owner, and the control its text is read from and typed into.

@@ -8,39 +8,17 @@
 #include <cstdlib>
 #include <tuple>
 
+#include "app/messages.h"
 #include "app/resource.h"
 #include "e2e/converter_driver.h"
 #include "platform/win_support.h"
 #include "test_support.h"
-#include "version.h"
 
 namespace {
-const char kTitle[] = "ヴァクスファイルコンバーター";
-const char kNotInstalled[] =
-    "ヴァクスVersion0.70以降がインストールされていません.\nヴァクスVersion0.70以降をインストールしてから実行してください.";
-const char kNoFolder[] = "ヴァクスファイルの保存先フォルダパスが取得できませんでした.";
-const char kRunning[] = "ヴァクスが起動しています.\nヴァクスを終了してファイル変換処理を続けますか？";
-const char kStillRunning[] =
-    "ヴァクスがまだ終了していません.\nヴァクスを終了してから「はい」を押すと,\nファイル変換処理を続けます.\n"
-    "「いいえ」を押すと,変換せずにこのプログラムを終了します.";
-const char kFound[] = "ヴァクスVersion0.53以前の設定ファイルが見つかりました.\n変換を開始します.";
-const char kCompleted[] = "変換が完了しました.";
-const char kNotSettings[] =
-    "指定されたファイルは,ヴァクス設定ファイルではないようです.\nヴァクス設定ファイルを指定してください.";
-const char kSourceHeld[] =
-    "指定されたファイルを開けませんでした.\nほかのプログラムが使用している可能性があります.\n"
-    "そのプログラムを終了してから,もう一度指定してください.";
-const char kSourceUnreadable[] =
-    "指定されたファイルを最後まで読み込めませんでした.\nファイルを確認して,もう一度指定してください.";
-const char kNotSaved[] =
-    "変換した設定を保存先フォルダに保存できませんでした.\n保存先フォルダに書き込めるか確認してください.";
-const char kEmptyWarning[] = "変換元ファイルが入力されていません.";
-const char kMissingWarning[] = "入力された変換元ファイルが存在しません.";
+using namespace messages;  // every text is checked byte for byte against these
 // The source dialog, with the text its path edit holds; the file dialog.
 const std::string kDialog = "<dialog>", kFileDialog = "<file dialog>";
 std::string Dialog(const std::string& edit = "") { return kDialog + edit; }
-const std::vector<std::string> kDialogLabels = {"変換(&V)", "ｷｬﾝｾﾙ(&C)", " 変換元ファイル(&R) ",
-    "Version0.53以前のヴァクスの設定ファイル ( path.txt ) を指定してください。", "参照(&F)"};
 
 // An old settings file, and what the conversion makes of it (its rules
 // are the core tests' to check).
@@ -152,16 +130,15 @@ protected:
             if (want == kFileDialog) {
                 EXPECT_TRUE(s.isFileDialog && s.text.find('"') == std::string::npos) << i << ": " << s.text;
             } else if (want.rfind(kDialog, 0) == 0) {
-                EXPECT_EQ(std::tie(s.isDialog, s.title, s.text, s.labels),
-                          std::make_tuple(true, "ヴァクスファイルのコンバート", want.substr(kDialog.size()),
-                                          kDialogLabels)) << i;
+                EXPECT_EQ(std::tie(s.isDialog, s.title, s.text),
+                          std::make_tuple(true, kDialogTitle, want.substr(kDialog.size()))) << i;
             } else {
-                const bool owned = want == kEmptyWarning || want == kMissingWarning;  // the dialog's own
-                const bool question = want == kNoFolder || want == kRunning || want == kStillRunning;
+                const bool owned = want == kNoSourceEntered || want == kSourceMissing;  // the dialog's own
+                const bool question = want == kNoFolder || want == kLauncherRunning || want == kLauncherStillRunning;
                 const std::vector<int> buttons = question ? std::vector<int>{IDYES, IDNO} : std::vector<int>{IDOK};
                 const int lines = std::count(want.begin(), want.end(), '\n') + 1;
                 EXPECT_EQ(std::tie(s.text, s.title, s.buttons, s.lines, s.topmost, s.warningIcon, s.owner),
-                          std::make_tuple(want, owned ? "警告" : kTitle, buttons, lines, !owned, !owned,
+                          std::make_tuple(want, owned ? kWarningTitle : kTitle, buttons, lines, !owned, !owned,
                                           owned && i > 0 ? o.shown[i - 1].window : nullptr)) << i;
             }
         }
@@ -195,7 +172,7 @@ TEST_F(Converter, EachScenarioShowsItsWindowsAndLeavesItsFiles) {
     test::WriteBytes(base / "afile");
     HANDLE holder = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);  // sharing nothing
     const std::string installed = Installed(kLM, old), asks = Installed(kLM, base / "none\\");  // asks: none to find
-    const Step yes = {kRunning, IDYES}, found = {kFound, IDOK}, done = {kCompleted, IDOK};
+    const Step yes = {kLauncherRunning, IDYES}, found = {kFound, IDOK}, done = {kCompleted, IDOK};
     const struct {
         std::string reg;
         std::vector<Step> steps;
@@ -231,21 +208,21 @@ TEST_F(Converter, EachScenarioShowsItsWindowsAndLeavesItsFiles) {
         // saying so. Only "yes" closes it: not "no", nor neither button (a
         // box that cannot be shown). One started as the dialog shows is asked
         // about before anything is written.
-        {installed, {{kRunning, IDNO}}, "", "ordinary", STILL_ACTIVE},
-        {installed, {{kRunning, IDOK}}, "", "ordinary", STILL_ACTIVE},
+        {installed, {{kLauncherRunning, IDNO}}, "", "ordinary", STILL_ACTIVE},
+        {installed, {{kLauncherRunning, IDOK}}, "", "ordinary", STILL_ACTIVE},
         {installed, {yes, found, done}, inst, "ordinary", 1},
-        {installed, {yes, {kStillRunning, IDYES}, found, done}, inst, "stubborn", 2},
+        {installed, {yes, {kLauncherStillRunning, IDYES}, found, done}, inst, "stubborn", 2},
         {installed, {yes, found, done}, inst, "slow", 1},
-        {installed, {yes, {kStillRunning, IDNO}}, "", "hung", STILL_ACTIVE},
+        {installed, {yes, {kLauncherStillRunning, IDNO}}, "", "hung", STILL_ACTIVE},
         {asks, {{Dialog(), IDOK, path}, yes, done}, inst, "slow", 1},
         // Entries the dialog refuses stay in it; an entry that exists but is
         // no settings file brings the dialog back empty. Browsing never shows
         // quotes to the file dialog, and a cancelled browse keeps what was
         // typed.
-        {asks, {{Dialog(), IDOK}, {kEmptyWarning, IDOK},
-          {Dialog(), IDOK, "  " + path}, {kMissingWarning, IDOK},  // blanks alone are not trimmed
-          {Dialog("  " + path), IDOK, base / "old"}, {kNotSettings, IDOK},  // a folder, without its separator
-          {Dialog(), IDOK, old + "pa*.txt"}, {kNotSettings, IDOK},
+        {asks, {{Dialog(), IDOK}, {kNoSourceEntered, IDOK},
+          {Dialog(), IDOK, "  " + path}, {kSourceMissing, IDOK},  // blanks alone are not trimmed
+          {Dialog("  " + path), IDOK, base / "old"}, {kNotSettingsFile, IDOK},  // a folder, without its separator
+          {Dialog(), IDOK, old + "pa*.txt"}, {kNotSettingsFile, IDOK},
           {Dialog(), IDC_BROWSE, quoted}, {kFileDialog, IDCANCEL},
           {Dialog(quoted), IDC_BROWSE}, {kFileDialog, IDOK, path},
           {Dialog(path), IDOK, " " + quoted + "\t", true}, {kCompleted, IDOK}}, inst},
@@ -257,7 +234,7 @@ TEST_F(Converter, EachScenarioShowsItsWindowsAndLeavesItsFiles) {
         // a Unix file whose reads fail with an I/O error. The install folder
         // cannot be made under a file.
         {Installed(kLM, base / "bad") + Reg(kLM, "InstFolder", base / "afile\\sub\\"),
-         {found, {kNotSettings, IDOK},
+         {found, {kNotSettingsFile, IDOK},
           {Dialog(), IDOK, held}, {kSourceHeld, IDOK},
           {Dialog(), IDOK, unreadable}, {kSourceUnreadable, IDOK},
           {Dialog(), IDOK, "\"" + base / "設定ソ.txt" + "\""}, {kNotSaved, IDOK},
@@ -315,6 +292,55 @@ TEST_F(Converter, EachScenarioShowsItsWindowsAndLeavesItsFiles) {
     wintest::RemoveAll(appData);
 }
 
+// A .bak that cannot be replaced (here a folder of its name) is named in a
+// box of its own, and neither launcher's file changes.
+TEST_F(Converter, ABackupThatCannotBeReplacedIsNamed) {
+    SetRegistry(Installed(kLM, old));
+    test::MakeFolder(old);
+    test::WriteBytes(old + "path.txt", kLegacy);
+    SHCreateDirectoryExA(nullptr, inst.c_str(), nullptr);
+    for (const std::string name : {"vaxu.ini", "vaxu_cmd.txt"}) {
+        test::WriteBytes(inst + name, "[Old]\r\n");
+        test::MakeFolder(inst + name + ".bak");
+    }
+    Run({{kFound, IDOK}, {kSettingsBackupBlocked, IDOK}, {Dialog(), IDOK, old + "path.txt"},
+         {kCommandBackupBlocked, IDOK}, {Dialog(), IDCANCEL}},
+        [&](HWND, const e2e::Shown& s) {
+            if (s.text == kSettingsBackupBlocked) RemoveDirectoryA((inst + "vaxu.ini.bak").c_str());
+        });
+    EXPECT_EQ(test::ReadBytes(inst + "vaxu.ini") + test::ReadBytes(inst + "vaxu_cmd.txt"), "[Old]\r\n[Old]\r\n");
+}
+
+// One conversion at a time. A copy killed while it showed a box blocks no
+// later start. A second copy started while the first shows a box shows
+// nothing, writes nothing, brings that box to the front and ends at once;
+// the first then converts as usual.
+TEST_F(Converter, ASecondCopyLeavesTheConversionToTheFirst) {
+    SetRegistry(Installed(kLM, old));
+    test::MakeFolder(old);
+    test::WriteBytes(old + "path.txt", kLegacy);
+    EXPECT_EQ(e2e::RunConverter(base.Path(), {}).exitCode, 998u) << "killed at its first box";
+    e2e::Outcome second;
+    DWORD took = 0;
+    bool inFront = false;
+    Run({{kFound, IDOK}, {kCompleted, IDOK}}, [&](HWND box, const e2e::Shown&) {
+        if (took) return;
+        HWND other = CreateWindowA("STATIC", "other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+        SetForegroundWindow(other);
+        const DWORD start = GetTickCount();
+        second = e2e::RunConverter(base.Path(), {});  // any window it showed would end it as 998
+        took = GetTickCount() - start;
+        inFront = GetForegroundWindow() == box;
+        DestroyWindow(other);
+        EXPECT_FALSE(wintest::IsDir(inst)) << "nothing written by either yet";
+    });
+    EXPECT_EQ(second.exitCode, 0u);
+    EXPECT_TRUE(second.shown.empty());
+    EXPECT_LT(took, 20000u);
+    EXPECT_TRUE(inFront);
+    EXPECT_EQ(test::ReadBytes(inst + "vaxu_cmd.txt"), kConverted);
+}
+
 // Values written only where a 64-bit installer would put them are not the
 // launcher's: both builds read the 32-bit view, as the 32-bit launcher does.
 TEST_F(Converter, ValuesOnlyInThe64BitViewAreNotTheLaunchers) {
@@ -328,19 +354,8 @@ TEST_F(Converter, ValuesOnlyInThe64BitViewAreNotTheLaunchers) {
 
 // The manifest declares no execution level, so UAC file virtualization
 // stays on for the 32-bit program, as for the launcher.
-TEST(Program, CarriesItsVersionIconAndManifest) {
+TEST(Program, CarriesItsIconAndManifest) {
     const std::string program = e2e::ConverterPath();
-    std::vector<char> info(GetFileVersionInfoSizeA(program.c_str(), nullptr));
-    ASSERT_TRUE(!info.empty() && GetFileVersionInfoA(program.c_str(), 0, info.size(), info.data())) << program;
-    const char* const strings[][2] = {
-        {"FileDescription", kTitle}, {"ProductName", kTitle}, {"FileVersion", VAXU_VERSION_TEXT}};
-    for (const auto& s : strings) {
-        char* value = nullptr;
-        UINT length = 0;
-        VerQueryValueA(info.data(), (std::string("\\StringFileInfo\\041103a4\\") + s[0]).c_str(),
-                       reinterpret_cast<void**>(&value), &length);
-        EXPECT_STREQ(value, s[1]) << s[0];
-    }
     HMODULE module = LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     EXPECT_NE(FindResourceA(module, MAKEINTRESOURCEA(IDI_APP_GROUP), RT_GROUP_ICON), nullptr) << "the icon";
     HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), RT_MANIFEST);
