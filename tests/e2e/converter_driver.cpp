@@ -50,10 +50,11 @@ Shown ReadShown(HWND w) {
     if (s.isFileDialog) return s;
     if (!s.isDialog) s.lines = DrawnLines(s.textWindow);
     for (HWND c = GetWindow(w, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        const std::string kind = ClassName(c);
-        if (!s.isDialog && (kind == "Button" || kind == "BUTTON")) s.buttons.push_back(GetDlgCtrlID(c));
+        char kind[64] = {};
+        GetClassNameA(c, kind, sizeof kind);
+        if (!s.isDialog && !lstrcmpiA(kind, "Button")) s.buttons.push_back(GetDlgCtrlID(c));
         // The icon static of a box (SS_ICON) carries the warning icon.
-        if (kind == "Static" && (GetWindowLongA(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+        if (!lstrcmpiA(kind, "Static") && (GetWindowLongA(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
             s.warningIcon = SendMessageA(c, STM_GETICON, 0, 0) != 0;
     }
     return s;

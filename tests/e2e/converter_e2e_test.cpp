@@ -11,6 +11,8 @@
 #include "app/messages.h"
 #include "app/resource.h"
 #include "e2e/converter_driver.h"
+#include "platform/directories.h"
+#include "platform/files.h"
 #include "platform/win_support.h"
 #include "test_support.h"
 
@@ -243,8 +245,7 @@ TEST_F(Converter, EachScenarioShowsItsWindowsAndLeavesItsFiles) {
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
         SetRegistry(c.reg);
-        // The last install folder moved away whole: RemoveAll takes a trail
-        // byte 0x5C for a separator.
+        // The last install folder moved away whole.
         MoveFileA((base / "ソフト").c_str(), (base / std::to_string(&c - cases)).c_str());
         test::MakeFolder(programs);
         test::WriteBytes(programs + "ヴァクス.lnk");
@@ -283,13 +284,13 @@ TEST_F(Converter, EachScenarioShowsItsWindowsAndLeavesItsFiles) {
         const bool untouched = c.launcher.empty() ? !wintest::IsDir(inst) : wintest::NamesIn(inst).empty();
         EXPECT_TRUE(c.converted == inst || untouched);
         EXPECT_EQ(test::ReadBytes(inst + "vaxu_cmd.txt.bak"), c.launcher == "slow" ? kLauncherSave : "<missing>");
-        EXPECT_TRUE(wintest::IsDir(programs) != c.removesShortcuts && wintest::IsFile(startup) != c.removesShortcuts);
+        EXPECT_TRUE(wintest::IsDir(programs) != c.removesShortcuts && FileExists(startup.c_str()) != c.removesShortcuts);
     }
     CloseHandle(holder);
     EXPECT_EQ(test::ReadBytes(base / "afile"), "x") << "nothing written";
-    wintest::RemoveAll(programs);
+    RemoveTree(test::Buf(programs));
     DeleteFileA(startup.c_str());
-    wintest::RemoveAll(appData);
+    RemoveTree(test::Buf(appData));
 }
 
 // A .bak that cannot be replaced (here a folder of its name) is named in a

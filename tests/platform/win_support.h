@@ -7,12 +7,8 @@
 
 namespace wintest {
 bool IsDir(const std::string& path);
-bool IsFile(const std::string& path);
+// A window's text, read with WM_GETTEXT, which reaches another process's edit.
 std::string WindowText(HWND window);
-std::string ClassName(HWND window);
 // Names directly inside a folder, "." and ".." left out.
 std::vector<std::string> NamesIn(const std::string& folder);
-// Removes a tree, read-only files included (test clean-up only).
-void RemoveAll(const std::string& path);
-
 }  // namespace wintest
