@@ -8,10 +8,10 @@ namespace file_steps {
 namespace {
 // A file operation that a test may fail, tried again while it is held.
 template <typename Op>
-FileStatus Retrying(Op op) {
+FileStatus Retrying(Op op, bool attribute = false) {
     return RepeatWhile(IsHeld, [&] {
         FileStatus injected;
-        return step_fault::TryFails(injected) ? injected : op();
+        return step_fault::TryFails(injected, attribute) ? injected : op();
     });
 }
 
@@ -44,7 +44,6 @@ bool FileBytes::Load(const char* path) { return Retrying([&] { return LoadOnce(p
 FileStatus FileBytes::LoadOnce(const char* path) {
     FileObj file;
     FileStatus failed;
-    if (step_fault::TryFails(failed)) return failed;
     if (!file.OpenShared(path)) return LastFileStatus();
     const unsigned long size = Step() ? file.GetSize() : kSizeUnknown;
     if (size > kLargestFile) return FileStatus::Refused;
@@ -91,11 +90,11 @@ FileStatus ReadGuarding(const char* path, unsigned& guarding) {
 }
 
 FileStatus SetGuarding(const char* path, unsigned guarding) {
-    return Retrying([&] { return SetGuardingAttributes(path, guarding) ? FileStatus::Done : LastFileStatus(); });
+    return Retrying([&] { return SetGuardingAttributes(path, guarding) ? FileStatus::Done : LastFileStatus(); }, true);
 }
 
 bool Remove(const char* path) {
-    const FileStatus removed = OnWritable(path, true, [&] { return Retrying([&] { return DeleteFileAt(path); }); });
+    const FileStatus removed = OnWritable(path, false, [&] { return Retrying([&] { return DeleteFileAt(path); }); });
     return removed == FileStatus::Done || removed == FileStatus::Missing;
 }
 

@@ -2,8 +2,7 @@
 // first. Those that another program's hold can refuse (an editor, an
 // indexer, a virus scanner) are tried again for about a second, with
 // growing pauses, as Git for Windows does for its renames and deletions;
-// so is a read-only attribute in the way, which is cleared and set again,
-// and setting it again.
+// so are the attribute changes around a read-only file in the way.
 #pragma once
 #include <cstddef>
 #include <initializer_list>

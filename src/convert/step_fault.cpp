@@ -5,32 +5,34 @@ struct Faults {
     long count, failAt, thenAt;
     FileStatus kind;
     int injected;
-    bool refuseRenames;
-} g = {0, 0, 0, FileStatus::Refused, 0, false};
+    bool refuseRenames, attributeInjected;
+} g = {0, 0, 0, FileStatus::Refused, 0, false, false};
 void (*g_tracer)(const char*) = nullptr;
 
-bool Inject() {
+bool Inject(bool attribute) {
     ++g.injected;
+    g.attributeInjected = g.attributeInjected || attribute;
     step_fault::Trace("failed");
     return true;
 }
 
-bool NextStepFails() {
+bool NextStepFails(bool attribute) {
     if (g.failAt <= 0) return false;
     ++g.count;
-    return (g.count == g.failAt || (g.thenAt > 0 && g.count == g.failAt + g.thenAt)) && Inject();
+    return (g.count == g.failAt || (g.thenAt > 0 && g.count == g.failAt + g.thenAt)) && Inject(attribute);
 }
 }  // namespace
 
 namespace step_fault {
 void Arm(long failAt, FileStatus kind, long thenAt, bool refuseRenames) {
-    g = {0, failAt, thenAt, kind, 0, refuseRenames};
+    g = {0, failAt, thenAt, kind, 0, refuseRenames, false};
 }
 int Injected() { return g.injected; }
-bool Fails() { return g.kind != FileStatus::Busy && NextStepFails(); }
-bool TryFails(FileStatus& status) {
+bool AttributeInjected() { return g.attributeInjected; }
+bool Fails(bool attribute) { return g.kind != FileStatus::Busy && NextStepFails(attribute); }
+bool TryFails(FileStatus& status, bool attribute) {
     status = g.kind;
-    return NextStepFails();
+    return NextStepFails(attribute);
 }
 
 bool RenamesRefused() { return g.refuseRenames; }

@@ -15,12 +15,15 @@ namespace step_fault {
 void Arm(long failAt, FileStatus kind = FileStatus::Refused, long thenAt = 0, bool refuseRenames = false);
 inline void Disarm() { Arm(0); }
 int Injected();  // failures injected since the last Arm
+// Whether one of them failed the setting of attributes, which may leave a
+// file's read-only or hidden attribute unset.
+bool AttributeInjected();
 // Called by each plain step before it acts: true when this one is to fail.
-bool Fails();
+bool Fails(bool attribute = false);
 // Called by each try of a file operation, and by each opening and read of
 // a file read whole (the source, vaxu.ini, vaxu_cmd.txt): true, with the
 // status to report, when this one is to fail.
-bool TryFails(FileStatus& status);
+bool TryFails(FileStatus& status, bool attribute = false);
 bool RenamesRefused();
 
 // Tells a test when a failure is injected ("failed") and when a launcher's

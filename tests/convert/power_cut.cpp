@@ -11,19 +11,13 @@
 
 namespace power_cut {
 namespace {
-struct Node {
-    std::string flushed, now;  // the bytes the disk is sure of, and those written
-};
-struct Name {
-    int node;
-    bool readOnly;
-};
+struct Node { std::string flushed, now; };  // the bytes the disk is sure of, and those written
+struct Name { int node; bool readOnly; };
 using Names = std::map<std::string, Name>;
 
 struct Journal {
     std::string folder;
     long calls = 0, limit = -1;
-    bool out = false;
     std::vector<Node> nodes;
     std::vector<Names> states;  // the folder's names after each change, the first as armed
     size_t durable = 0;         // the last state a flush made sure of
@@ -34,11 +28,7 @@ bool ReadOnly(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && !(st.st_mode & S_IWUSR);
 }
 
-bool Allow() {
-    g.out = g.out || (g.limit >= 0 && g.calls >= g.limit);
-    ++g.calls;
-    return !g.out;
-}
+bool Allow() { return ++g.calls <= g.limit || g.limit < 0; }
 
 void Changed(FileChange change, const char* path, const char* to) {
     const std::string p = path;

@@ -1,6 +1,6 @@
 // The converter end to end: the real program, the real registry, folders
 // and windows, under Wine. Every text it shows is checked here, once, byte
-// for byte against literals.
+// for byte against the program's own texts.
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
@@ -17,7 +17,7 @@
 #include "test_support.h"
 
 namespace {
-using namespace messages;  // every text is checked byte for byte against these
+using namespace messages;
 // The source dialog, with the text its path edit holds; the file dialog.
 const std::string kDialog = "<dialog>", kFileDialog = "<file dialog>";
 std::string Dialog(const std::string& edit = "") { return kDialog + edit; }
@@ -88,6 +88,11 @@ struct Step {
 
 class Converter : public ::testing::Test {
 protected:
+    // The old settings file where "Folder" names it.
+    void SetUp() override {
+        test::MakeFolder(old);
+        test::WriteBytes(old + "path.txt", kLegacy);
+    }
     void TearDown() override { SetRegistry(""); }
 
     // A standard installation under root; from, when given, is where the
@@ -167,8 +172,7 @@ TEST_F(Converter, EachScenarioShowsItsWindowsAndLeavesItsFiles) {
     const std::string programs = shell[0] + std::string("\\ヴァクス\\"), appData = shell[2] + std::string("\\vaxu\\");
     const std::string startup = shell[1] + std::string("\\ヴァクス.lnk"), on = "dword:00000001", off = "dword:00000000";
     const std::string path = old + "path.txt", quoted = "\"" + path + "\"", held = base / "held.txt";
-    test::MakeFolder(old);
-    for (const char* name : {"old\\path.txt", "path.txt", "opath.txt", "held.txt", "設定ソ.txt"})
+    for (const char* name : {"path.txt", "opath.txt", "held.txt", "設定ソ.txt"})
         test::WriteBytes(base / name, kLegacy);
     test::WriteBytes(base / "badpath.txt", "no hot key here\r\n");
     test::WriteBytes(base / "afile");
@@ -281,10 +285,10 @@ TEST_F(Converter, EachScenarioShowsItsWindowsAndLeavesItsFiles) {
             EXPECT_EQ(test::ReadBytes(c.converted + "vaxu_cmd.txt"), kConverted);
         }
         // Nothing written in the install folder, not even made, but by the launcher.
-        const bool untouched = c.launcher.empty() ? !wintest::IsDir(inst) : wintest::NamesIn(inst).empty();
+        const bool untouched = c.launcher.empty() ? ProbeFile(inst.c_str()) == FileStatus::Missing : wintest::NamesIn(inst).empty();
         EXPECT_TRUE(c.converted == inst || untouched);
         EXPECT_EQ(test::ReadBytes(inst + "vaxu_cmd.txt.bak"), c.launcher == "slow" ? kLauncherSave : "<missing>");
-        EXPECT_TRUE(wintest::IsDir(programs) != c.removesShortcuts && FileExists(startup.c_str()) != c.removesShortcuts);
+        EXPECT_TRUE((ProbeFile(programs.c_str()) == FileStatus::Done) != c.removesShortcuts && FileExists(startup.c_str()) != c.removesShortcuts);
     }
     CloseHandle(holder);
     EXPECT_EQ(test::ReadBytes(base / "afile"), "x") << "nothing written";
@@ -297,8 +301,6 @@ TEST_F(Converter, EachScenarioShowsItsWindowsAndLeavesItsFiles) {
 // box of its own, and neither launcher's file changes.
 TEST_F(Converter, ABackupThatCannotBeReplacedIsNamed) {
     SetRegistry(Installed(kLM, old));
-    test::MakeFolder(old);
-    test::WriteBytes(old + "path.txt", kLegacy);
     SHCreateDirectoryExA(nullptr, inst.c_str(), nullptr);
     for (const std::string name : {"vaxu.ini", "vaxu_cmd.txt"}) {
         test::WriteBytes(inst + name, "[Old]\r\n");
@@ -318,8 +320,6 @@ TEST_F(Converter, ABackupThatCannotBeReplacedIsNamed) {
 // the first then converts as usual.
 TEST_F(Converter, ASecondCopyLeavesTheConversionToTheFirst) {
     SetRegistry(Installed(kLM, old));
-    test::MakeFolder(old);
-    test::WriteBytes(old + "path.txt", kLegacy);
     EXPECT_EQ(e2e::RunConverter(base.Path(), {}).exitCode, 998u) << "killed at its first box";
     e2e::Outcome second;
     DWORD took = 0;
@@ -333,7 +333,7 @@ TEST_F(Converter, ASecondCopyLeavesTheConversionToTheFirst) {
         took = GetTickCount() - start;
         inFront = GetForegroundWindow() == box;
         DestroyWindow(other);
-        EXPECT_FALSE(wintest::IsDir(inst)) << "nothing written by either yet";
+        EXPECT_EQ(ProbeFile(inst.c_str()), FileStatus::Missing) << "nothing written by either yet";
     });
     EXPECT_EQ(second.exitCode, 0u);
     EXPECT_TRUE(second.shown.empty());

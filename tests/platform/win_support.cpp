@@ -1,11 +1,6 @@
 #include "platform/win_support.h"
 
 namespace wintest {
-bool IsDir(const std::string& path) {
-    const DWORD a = GetFileAttributesA(path.c_str());
-    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 std::string WindowText(HWND window) {
     char text[2048] = {};
     DWORD_PTR ignored = 0;

@@ -6,7 +6,6 @@
 #include <vector>
 
 namespace wintest {
-bool IsDir(const std::string& path);
 // A window's text, read with WM_GETTEXT, which reaches another process's edit.
 std::string WindowText(HWND window);
 // Names directly inside a folder, "." and ".." left out.
