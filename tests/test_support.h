@@ -16,7 +16,6 @@ public:
     ~TempDir();
     // The folder's path, with a trailing separator, in the native form.
     const std::string& Path() const { return path_; }
-    std::string File(const std::string& name) const { return path_ + name; }
     std::string operator/(const std::string& name) const { return path_ + name; }
 
 private:

@@ -4,6 +4,7 @@
 #include "app/dll_search.h"
 #include "app/flow.h"
 #include "app/launcher.h"
+#include "app/messages.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -46,24 +47,19 @@ TEST(Launcher, WithoutItsProcessTheWindowIsWaitedForUpToTheLimit) {
     EXPECT_TRUE(LauncherEnded(launcher.Window(), nullptr, 10000));
 }
 
+// The heading, then one line for each file to put back, in the files' order.
 TEST(NotRestoredBox, NamesEachFileToPutBackAndHow) {
-    const char kHeading[] =
-        "変換した設定を保存できず,元に戻せなかったファイルがあります.\n"
-        "ヴァクスを起動する前に,保存先フォルダで次のとおり戻してください.\n";
-    const struct {
-        Restore settings, commands;
-        std::string lines;
-    } cases[] = {
-        {Restore::FromBackup, Restore::Nothing, "・vaxu.ini.bak をコピーして,vaxu.ini と置き換えてください."},
-        {Restore::Nothing, Restore::Remove, "・vaxu_cmd.txt を削除してください (変換前はありませんでした)."},
-        {Restore::Remove, Restore::FromBackup,
-         "・vaxu.ini を削除してください (変換前はありませんでした).\n"
-         "・vaxu_cmd.txt.bak をコピーして,vaxu_cmd.txt と置き換えてください."},
+    using namespace messages;
+    const std::string heading = std::string(kNotRestored) + "\n";
+    const struct { Restore settings, commands; std::string lines; } cases[] = {
+        {Restore::FromBackup, Restore::Nothing, kRestoreSettings},
+        {Restore::Nothing, Restore::Remove, kRemoveCommands},
+        {Restore::Remove, Restore::FromBackup, std::string(kRemoveSettings) + "\n" + kRestoreCommands},
     };
     for (const auto& c : cases) {
         StrBuf text;
         ASSERT_TRUE(NotRestoredText(c.settings, c.commands, text));
-        EXPECT_EQ(text.Text(), kHeading + c.lines);
+        EXPECT_EQ(text.Text(), heading + c.lines);
     }
 }
 

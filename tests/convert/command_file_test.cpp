@@ -34,7 +34,7 @@ const char* const kNone = nullptr;  // a field without storage
 // native build's own writer outside Windows), as the old way did.
 std::string KeyByKey(const std::vector<Row>& rows) {
     test::TempDir dir;
-    const std::string file = dir.File("cmd.txt");
+    const std::string file = dir / "cmd.txt";
     for (const Row& r : rows) {
         WriteProfileText(r.name, "PATH", r.path, file.c_str());
         WriteProfileText(r.name, "FOLDER", r.folder, file.c_str());

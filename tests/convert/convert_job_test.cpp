@@ -207,13 +207,13 @@ protected:
         else
             ExpectKept(start, Now(), leeway, restore, commands);
     }
-    std::string Read(const char* name) { return test::ReadBytes(dir.File(name)); }
-    std::string Id(const char* name) { return test::FileId(dir.File(name)); }
+    std::string Read(const char* name) { return test::ReadBytes(dir / name); }
+    std::string Id(const char* name) { return test::FileId(dir / name); }
     Folder Now() { return Snapshot(dir.Path()); }
-    std::filesystem::file_time_type Time(const char* name) { return std::filesystem::last_write_time(dir.File(name)); }
+    std::filesystem::file_time_type Time(const char* name) { return std::filesystem::last_write_time(dir / name); }
 
     test::TempDir dir, legacyDir;
-    std::string source = legacyDir.File("path.txt");
+    std::string source = legacyDir / "path.txt";
     ConvertJob job;
     ConvertResult result = ConvertResult::Converted;
     bool attributeFailed = false;  // a failure was injected into the setting of attributes
@@ -231,12 +231,12 @@ TEST_F(Conversion, WritesWhatItReadsAndNothingFromFilesWithoutAHotKey) {
         EXPECT_TRUE(job.sourcePath.IsEmpty());
         EXPECT_EQ(Now(), Folder());
     }
-    job.sourcePath.Assign(legacyDir.File("missing.txt").c_str());
+    job.sourcePath.Assign((legacyDir / "missing.txt").c_str());
     EXPECT_EQ(job.RunConversion(), ConvertResult::NotSettingsFile);
     EXPECT_EQ(Convert("#HotKey 0 65\n"), ConvertResult::Converted);
 
     Lay(dir.Path(), StartFolders()[1]);
-    std::filesystem::last_write_time(dir.File("vaxu_cmd.txt"), Time("vaxu_cmd.txt") - std::chrono::hours(48));
+    std::filesystem::last_write_time(dir / "vaxu_cmd.txt", Time("vaxu_cmd.txt") - std::chrono::hours(48));
     const auto old = Time("vaxu_cmd.txt");
     const std::string path = "C:\\" + std::string(70000, 'x') + ".exe";
     ASSERT_EQ(Convert("#HotKey 4 112\n#HistoryMaxNum 30\n#ToolTip 2\n#ImeCtrl 2\n#SavePosition 3\n#TabNum 5\n"
@@ -249,7 +249,7 @@ TEST_F(Conversion, WritesWhatItReadsAndNothingFromFilesWithoutAHotKey) {
                                         path + " \r\nCOMMENT=c\r\n");
     EXPECT_TRUE(Time("vaxu_cmd.txt.bak") == old);
 
-    std::string folder = dir.File("ソ");  // ends in the trail byte 0x5C
+    std::string folder = dir / "ソ";  // ends in the trail byte 0x5C
     ASSERT_TRUE(test::MakeFolder(folder));
     job.installFolder.Assign(folder.c_str());
     ASSERT_EQ(Convert(kExample), ConvertResult::Converted);
@@ -387,29 +387,21 @@ const bool g_isHolder = __argc == 5 && std::string(__argv[1]) == "--hold" && [] 
     return true;
 }();
 
-class HeldFile {
-public:
-    HeldFile(const std::string& path, DWORD share, DWORD ms) {
-        HANDLE held = CreateEventA(nullptr, TRUE, FALSE, "vaxu-test-held");
-        char self[MAX_PATH] = {};
-        GetModuleFileNameA(nullptr, self, MAX_PATH);
-        std::string command = "holder --hold \"" + path + "\" " + std::to_string(share) + " " + std::to_string(ms);
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        EXPECT_TRUE(CreateProcessA(self, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &process_));
-        EXPECT_EQ(WaitForSingleObject(held, 30000), WAIT_OBJECT_0) << "holding " << path;
-        CloseHandle(held);
-    }
-    ~HeldFile() {  // an ended program lets go of its files
-        TerminateProcess(process_.hProcess, 0);
-        WaitForSingleObject(process_.hProcess, 30000);
-        CloseHandle(process_.hThread);
-        CloseHandle(process_.hProcess);
-    }
-
-private:
-    PROCESS_INFORMATION process_ = {};
-};
+// Starts the holder; its process, once it holds path.
+HANDLE Hold(const std::string& path, DWORD share, DWORD ms) {
+    HANDLE held = CreateEventA(nullptr, TRUE, FALSE, "vaxu-test-held");
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string command = "holder --hold \"" + path + "\" " + std::to_string(share) + " " + std::to_string(ms);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION holder = {};
+    EXPECT_TRUE(CreateProcessA(self, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &holder));
+    EXPECT_EQ(WaitForSingleObject(held, 30000), WAIT_OBJECT_0) << "holding " << path;
+    CloseHandle(held);
+    CloseHandle(holder.hThread);
+    return holder.hProcess;
+}
 }  // namespace
 
 // Files held open by another program, for the whole run or for a moment.
@@ -424,13 +416,13 @@ TEST_F(Conversion, FilesHeldByAnotherProgramGiveATruthfulResult) {
     const struct { std::string held; DWORD share, ms; ConvertResult result; } cases[] = {
         {source, 0, kWholeRun, ConvertResult::SourceHeld},
         {source, kRW, kWholeRun, ConvertResult::Converted},
-        {dir.File("vaxu.ini"), 0, kWholeRun, ConvertResult::NotSaved},
-        {dir.File("vaxu.ini"), FILE_SHARE_READ, kWholeRun, ConvertResult::NotSaved},  // readable, not writable
-        {dir.File("vaxu.ini"), kRW, kWholeRun, ConvertResult::Converted},
-        {dir.File("vaxu_cmd.txt"), FILE_SHARE_READ, kWholeRun, ConvertResult::NotSaved},  // not replaceable
-        {dir.File("vaxu_cmd.txt"), FILE_SHARE_READ, 300, ConvertResult::Converted},
-        {dir.File("vaxu_cmd.txt.bak"), 0, kWholeRun, ConvertResult::CommandBackupBlocked},
-        {dir.File("vaxu_cmd.txt.bak"), FILE_SHARE_READ, kWholeRun, ConvertResult::CommandBackupBlocked},
+        {dir / "vaxu.ini", 0, kWholeRun, ConvertResult::NotSaved},
+        {dir / "vaxu.ini", FILE_SHARE_READ, kWholeRun, ConvertResult::NotSaved},  // readable, not writable
+        {dir / "vaxu.ini", kRW, kWholeRun, ConvertResult::Converted},
+        {dir / "vaxu_cmd.txt", FILE_SHARE_READ, kWholeRun, ConvertResult::NotSaved},  // not replaceable
+        {dir / "vaxu_cmd.txt", FILE_SHARE_READ, 300, ConvertResult::Converted},
+        {dir / "vaxu_cmd.txt.bak", 0, kWholeRun, ConvertResult::CommandBackupBlocked},
+        {dir / "vaxu_cmd.txt.bak", FILE_SHARE_READ, kWholeRun, ConvertResult::CommandBackupBlocked},
     };
     for (const auto& c : cases) {
         const Folder start = StartFolders()[1];
@@ -438,10 +430,11 @@ TEST_F(Conversion, FilesHeldByAnotherProgramGiveATruthfulResult) {
         test::WriteBytes(source, kExample);
         job.sourcePath.Assign(source.c_str());
         const std::string oldCmd = Id("vaxu_cmd.txt");
-        {
-            HeldFile holder(c.held, c.share, c.ms);
-            result = job.RunConversion();
-        }
+        HANDLE holder = Hold(c.held, c.share, c.ms);
+        result = job.RunConversion();
+        TerminateProcess(holder, 0);  // an ended program lets go of its files
+        WaitForSingleObject(holder, 30000);
+        CloseHandle(holder);
         SCOPED_TRACE(c.held);
         EXPECT_EQ(result, c.result);
         ExpectReported(start, true, Leeway::None);

@@ -18,9 +18,9 @@ struct Reading {
 
     explicit Reading(const std::string& bytes) {
         test::TempDir dir;
-        test::WriteBytes(dir.File("path.txt"), bytes);
+        test::WriteBytes(dir / "path.txt", bytes);
         FileObj file;
-        ok = file.Open(dir.File("path.txt").c_str(), false, false) &&
+        ok = file.Open((dir / "path.txt").c_str(), false, false) &&
              ReadLegacySettings(file, settings, commands) == LegacyRead::Complete;
     }
 };
@@ -78,11 +78,15 @@ TEST(LegacyReader, ReadsOptionsAndCommands) {
     }
 }
 
-// Long values are checked through the conversion, which writes them whole.
-TEST(LegacyReader, LastLinesAtBlockBoundaries) {
+// Long values are checked whole through the conversion. A line is read byte
+// by byte into a buffer that doubles, so a long one takes few allocations.
+TEST(LegacyReader, LastLinesAtBlockBoundariesAndLongLines) {
     for (int size : {1023, 1024, 1025, 2048}) {  // the last line has no LF
         std::string bytes = "Fill " + std::string(size - 16, 'x') + "\nEnd C:\\e";
         bytes += std::string(size - bytes.size(), 'e');
         EXPECT_EQ(Reading(bytes).commands.Count(), 2) << size;
     }
+    test::AllocFailure counting(0);  // fails none, counts all
+    EXPECT_EQ(Reading("Long C:\\" + std::string(1 << 16, 'x')).commands.Count(), 1);
+    EXPECT_LT(alloc_fault::Count(), 50);
 }

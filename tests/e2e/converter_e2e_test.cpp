@@ -179,13 +179,8 @@ TEST_F(Converter, EachScenarioShowsItsWindowsAndLeavesItsFiles) {
     HANDLE holder = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);  // sharing nothing
     const std::string installed = Installed(kLM, old), asks = Installed(kLM, base / "none\\");  // asks: none to find
     const Step yes = {kLauncherRunning, IDYES}, found = {kFound, IDOK}, done = {kCompleted, IDOK};
-    const struct {
-        std::string reg;
-        std::vector<Step> steps;
-        std::string converted = "", launcher = "";
-        DWORD destroyMessages = 0;
-        bool removesShortcuts = false;
-    } cases[] = {
+    const struct { std::string reg; std::vector<Step> steps; std::string converted = "", launcher = "";
+                   DWORD destroyMessages = 0; bool removesShortcuts = false; } cases[] = {
         // Installed means Version 0.70 or later in the first key that opens:
         // HKLM, else HKCU, made empty when missing; a value over 500 bytes is
         // not read. Either answer to the missing folder ends.

@@ -34,7 +34,7 @@ TEST(RemoveTree, RemovesWhatItCanAndReportsTheRest) {
 // link, never entered. Wine makes no links, so the decision is checked on
 // the attributes the walk reads.
 TEST(RemoveTree, EntersFoldersButNotLinks) {
-    EXPECT_TRUE(EntersFolder(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN));
-    EXPECT_FALSE(EntersFolder(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
-    EXPECT_FALSE(EntersFolder(FILE_ATTRIBUTE_NORMAL));
+    EXPECT_TRUE(EntersFolder(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN) &&
+                !EntersFolder(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT) &&
+                !EntersFolder(FILE_ATTRIBUTE_NORMAL));
 }
