@@ -12,39 +12,31 @@
 #include <string>
 #include <thread>
 
-namespace {
-// A window of a thread of its own, destroyed after ms milliseconds.
-class ShortLivedWindow {
-public:
-    explicit ShortLivedWindow(DWORD ms) {
-        HANDLE made = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        thread_ = std::thread([this, ms, made] {
-            window_ = CreateWindowA("STATIC", "launcher", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-            SetEvent(made);
-            Sleep(ms);
-            DestroyWindow(window_);
-        });
-        WaitForSingleObject(made, INFINITE);
-        CloseHandle(made);
-    }
-    ~ShortLivedWindow() { thread_.join(); }
-    HWND Window() const { return window_; }
-
-private:
-    HWND window_ = nullptr;
-    std::thread thread_;
-};
-}  // namespace
+// A window of a thread of its own, destroyed after ms milliseconds; the
+// thread, to be joined.
+static std::thread ShortLivedWindow(DWORD ms, HWND& window) {
+    HANDLE made = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread thread([&window, ms, made] {
+        window = CreateWindowA("STATIC", "launcher", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        SetEvent(made);
+        Sleep(ms);
+        DestroyWindow(window);
+    });
+    WaitForSingleObject(made, INFINITE);
+    CloseHandle(made);
+    return thread;
+}
 
 // Without its process, the launcher's window is watched up to the limit.
 TEST(Launcher, WithoutItsProcessTheWindowIsWaitedForUpToTheLimit) {
-    {
-        ShortLivedWindow launcher(3000);
-        ASSERT_TRUE(IsWindow(launcher.Window()));
-        EXPECT_FALSE(LauncherEnded(launcher.Window(), nullptr, 500)) << "given up before it closed";
-    }
-    ShortLivedWindow launcher(200);
-    EXPECT_TRUE(LauncherEnded(launcher.Window(), nullptr, 10000));
+    HWND window = nullptr;
+    std::thread slow = ShortLivedWindow(3000, window);
+    EXPECT_TRUE(IsWindow(window));
+    EXPECT_FALSE(LauncherEnded(window, nullptr, 500)) << "given up before it closed";
+    slow.join();
+    std::thread quick = ShortLivedWindow(200, window);
+    EXPECT_TRUE(LauncherEnded(window, nullptr, 10000));
+    quick.join();
 }
 
 // The heading, then one line for each file to put back, in the files' order.

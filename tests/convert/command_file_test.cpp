@@ -75,9 +75,7 @@ TEST(CommandFile, FollowsTheProfileServiceRules) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(BuildCommandFile(c.rows), c.bytes) << c.rule;
-        if (c.asWine || !test::UnderWine()) {
-            EXPECT_EQ(KeyByKey(c.rows), c.bytes) << c.rule;
-        }
+        if (c.asWine || !test::UnderWine()) { EXPECT_EQ(KeyByKey(c.rows), c.bytes) << c.rule; }
     }
 }
 

@@ -264,9 +264,19 @@ TEST_F(Conversion, WritesWhatItReadsAndNothingFromFilesWithoutAHotKey) {
 // it), so that it is copied in place. Every try made busy once, as another
 // program's hold makes it, is waited out, renaming the files in. Every
 // allocation made to fail in turn gives no verdict on a file. Whatever the
-// run reports is what the folder holds.
+// run reports is what the folder holds. A folder where a killed run's
+// temporary file or a backup is to go changes nothing, and a backup's box
+// names it.
 TEST_F(Conversion, AFailureAtAnyStepIsReportedTrulyAndLosesNothing) {
     using R = ConvertResult;
+    for (const auto& f : {std::make_pair("vaxu.ini.vaxuconv.tmp", R::NotSaved),
+                          std::make_pair("vaxu.ini.bak", R::SettingsBackupBlocked),
+                          std::make_pair("vaxu_cmd.txt.bak", R::CommandBackupBlocked)}) {
+        const Folder old = {{"vaxu.ini", kOldIni}, {"vaxu_cmd.txt", kOldCmd}, {f.first, "<folder>"}};
+        Lay(dir.Path(), old);
+        EXPECT_EQ(Convert(kExample), f.second) << f.first;
+        ExpectReported(old, true, Leeway::None);
+    }
     for (Fault fault : {Fault::Refused, Fault::Busy, Fault::Memory})
     for (bool commands : {true, false})
     for (bool renames : {true, false})
@@ -299,21 +309,6 @@ TEST_F(Conversion, AFailureAtAnyStepIsReportedTrulyAndLosesNothing) {
             ++k, then = -1;        // no step then after k: on to the next k
         }
         EXPECT_TRUE(!refused || !full || !kNativeOnly || secondFailures > 0);
-    }
-}
-
-// A folder where a killed run's temporary file or a backup is to go
-// cannot be removed or replaced: neither launcher's file changes, and a
-// backup's box names it.
-TEST_F(Conversion, BlockedFilesChangeNothing) {
-    const std::pair<const char*, ConvertResult> folders[] = {{"vaxu.ini.vaxuconv.tmp", ConvertResult::NotSaved},
-                                                             {"vaxu.ini.bak", ConvertResult::SettingsBackupBlocked},
-                                                             {"vaxu_cmd.txt.bak", ConvertResult::CommandBackupBlocked}};
-    for (const auto& f : folders) {
-        const Folder old = {{"vaxu.ini", kOldIni}, {"vaxu_cmd.txt", kOldCmd}, {f.first, "<folder>"}};
-        Lay(dir.Path(), old);
-        EXPECT_EQ(Convert(kExample), f.second) << f.first;
-        ExpectKept(old, Now(), Leeway::None);
     }
 }
 

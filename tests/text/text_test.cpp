@@ -71,14 +71,10 @@ TEST(Lists, SortsDescendingWithEmptyStringsLast) {
 // given up become zero.
 TEST(UnquotePath, RemovesOnePairOfEnclosingQuotesAndTheBlanksOutside) {
     struct Case { const char *in, *out; } cases[] = {
-        {"\"C:\\a b\\path.txt\"", "C:\\a b\\path.txt"},
-        {"  \"C:\\ソ\\表.txt\"\t", "C:\\ソ\\表.txt"},
-        {"\"\"", ""},
-        {"\"\"x\"\"", "\"x\""},                    // one pair only
-        {"  C:\\plain.txt ", "  C:\\plain.txt "},  // blanks stay without quotes
-        {"\"C:\\open.txt", "\"C:\\open.txt"},
-        {"\"", "\""},
-        {"   ", "   "},
+        {"\"C:\\a b\\path.txt\"", "C:\\a b\\path.txt"}, {"  \"C:\\ソ\\表.txt\"\t", "C:\\ソ\\表.txt"},
+        {"\"\"", ""}, {"\"\"x\"\"", "\"x\""},  // one pair only
+        {"  C:\\plain.txt ", "  C:\\plain.txt "}, {"   ", "   "},  // blanks stay without quotes
+        {"\"C:\\open.txt", "\"C:\\open.txt"}, {"\"", "\""},
     };
     for (const Case& c : cases) {
         char buffer[64];
