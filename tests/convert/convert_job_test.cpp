@@ -187,7 +187,7 @@ protected:
         alloc_fault::Arm(memory ? k : 0);
         Convert(legacy);
         const int injected = memory ? alloc_fault::Injected() : step_fault::Injected();
-        attributeFailed = step_fault::AttributeInjected();
+        attributeFailed = step_fault::AttributeInjected() && fault == Fault::Refused;  // busy: waited out
         step_fault::Disarm();
         alloc_fault::Disarm();
         return injected;
