@@ -17,15 +17,11 @@ namespace test {
 
 TempDir::TempDir() {
     static std::atomic<int> serial{0};
-    fs::path base = fs::temp_directory_path();
-    for (;;) {
-        fs::path dir = base / ("vaxu-test-" + std::to_string(std::rand()) + "-" + std::to_string(serial++));
-        std::error_code ec;
-        if (fs::create_directory(dir, ec)) {
-            path_ = dir.string() + static_cast<char>(fs::path::preferred_separator);
-            return;
-        }
-    }
+    std::error_code ec;
+    fs::path dir;
+    do dir = fs::temp_directory_path() / ("vaxu-test-" + std::to_string(std::rand()) + "-" + std::to_string(serial++));
+    while (!fs::create_directory(dir, ec));
+    path_ = dir.string() + static_cast<char>(fs::path::preferred_separator);
 }
 
 TempDir::~TempDir() {

@@ -29,7 +29,6 @@ public:
     GrowList& operator=(const GrowList&) = delete;
 
     int Count() const { return count_; }
-    int Capacity() const { return capacity_; }
     int ByteSize() const { return byteSize_; }
     Element& operator[](int i) { return items_[i]; }
     const Element& operator[](int i) const { return items_[i]; }
