@@ -6,9 +6,10 @@
 
 namespace {
 // One conversion at a time for a user's session: a copy that finds the
-// name taken brings the running copy's box or dialog to the front and
-// ends, having written nothing. The system drops the name with the last
-// copy that holds it, so a killed copy blocks no later start.
+// name taken brings the running copy's box or dialog to the front,
+// restored if minimized, and ends, having written nothing. The system
+// drops the name with the last copy that holds it, so a killed copy
+// blocks no later start.
 bool AnotherCopyRuns() {
     SetLastError(ERROR_SUCCESS);
     CreateMutexA(nullptr, FALSE, "Local\\VaxuConverter.OneConversion");
@@ -16,7 +17,11 @@ bool AnotherCopyRuns() {
     if (status != ERROR_ALREADY_EXISTS && status != ERROR_ACCESS_DENIED) return false;
     HWND running = FindWindowA("#32770", messages::kTitle);
     if (!running) running = FindWindowA("#32770", messages::kDialogTitle);
-    if (running) SetForegroundWindow(GetLastActivePopup(running));
+    if (!running) return true;
+    // A minimized dialog would come forward only on the task bar. Async:
+    // the running copy restores it once its thread is free (mid-save).
+    if (IsIconic(running)) ShowWindowAsync(running, SW_RESTORE);
+    SetForegroundWindow(GetLastActivePopup(running));
     return true;
 }
 }  // namespace

@@ -144,8 +144,7 @@ bool SwapFiles(SaveState& s) {
 }
 
 // After a failed swap: the file's old bytes back, put in as the save puts
-// a file in, with its attributes; or no file where there was none. Nothing
-// to do where it is as it was.
+// a file in, with its attributes; or no file where there was none.
 Restore PutBack(const SavedFile& f) {
     if (!f.swapping) return Restore::Nothing;
     if (!f.existed)  // where the swap made none, there is none to remove
@@ -153,12 +152,14 @@ Restore PutBack(const SavedFile& f) {
                    ? Restore::Nothing
                    : Restore::Remove;
     FileBytes now;
-    const bool kept = (now.Load(f.path.Text()) && now.Equals(f.old)) ||
+    const bool back = (now.Load(f.path.Text()) && now.Equals(f.old)) ||
                       (file_steps::Remove(f.temp.Text()) &&
                        file_steps::WriteNew(f.temp.Text(), f.old.Data(), f.old.Size(), f.backup.Text()) &&
-                       file_steps::SwapIn(f.temp.Text(), f.path.Text(), true) &&
-                       file_steps::SetGuarding(f.path.Text(), f.guarding) == FileStatus::Done);
-    return kept ? Restore::Nothing : Restore::FromBackup;
+                       file_steps::SwapIn(f.temp.Text(), f.path.Text(), true));
+    // Its bytes back, even where they never left, it gets its attributes
+    // back too: a refused re-set may have cleared them.
+    return back && file_steps::SetGuarding(f.path.Text(), f.guarding) == FileStatus::Done ? Restore::Nothing
+                                                                                          : Restore::FromBackup;
 }
 }  // namespace
 

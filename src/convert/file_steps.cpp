@@ -1,5 +1,6 @@
 #include "convert/file_steps.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "text/memory.h"
@@ -15,9 +16,8 @@ FileStatus Retrying(Op op, bool attribute = false) {
     });
 }
 
-// What GetFileSize answers when it fails; a larger size is beyond what one
-// read (an int count, and one byte more) can take.
-constexpr unsigned long kSizeUnknown = 0xFFFFFFFFUL, kLargestFile = 0x7FFFFFFEUL;
+// The largest file one read (an int count, and one byte more) can take.
+constexpr std::uint64_t kLargestFile = 0x7FFFFFFE;
 
 // Runs op on target with its read-only (and hidden and system) attributes
 // cleared, as Windows will not replace, copy over or delete such a file.
@@ -39,26 +39,27 @@ FileBytes::~FileBytes() { MemFree(data_, capacity_); }
 
 bool FileBytes::Load(const char* path) { return Retrying([&] { return LoadOnce(path); }) == FileStatus::Done; }
 
-// A size that cannot be read, or that is too large to hold, is no size:
-// the file is never taken for a shorter one.
+// A size that cannot be read, or that is too large to hold, is no size.
+// The file is whole only where as many bytes as its size were read: one
+// that another program made shorter or longer meanwhile (an editor saving
+// in place truncates it first) is read again.
 FileStatus FileBytes::LoadOnce(const char* path) {
     FileObj file;
     FileStatus failed;
     if (!file.OpenShared(path)) return LastFileStatus();
-    const unsigned long size = Step() ? file.GetSize() : kSizeUnknown;
+    const std::uint64_t size = Step() ? file.GetSize() : FileObj::kUnknownSize;
     if (size > kLargestFile) return FileStatus::Refused;
     MemFree(data_, capacity_);
     size_ = 0;
-    capacity_ = size + 1;  // one more: what a file that grows meanwhile fills
+    capacity_ = size + 1;  // one more: what a file that grew meanwhile fills
     data_ = static_cast<char*>(MemAlloc(capacity_));
-    if (!data_) capacity_ = 0;
-    for (int got = 1; data_; size_ += got) {
+    if (!data_) return FileStatus::Refused;  // a null block is never freed
+    for (int got = 1; got > 0; size_ += got) {
         if (step_fault::TryFails(failed)) return failed;
         got = file.Read(data_ + size_, static_cast<int>(capacity_ - size_));
-        if (got <= 0) return got == 0 ? FileStatus::Done : LastFileStatus();
-        if (size_ + got == capacity_) return FileStatus::Busy;  // grown: read again
+        if (got < 0) return LastFileStatus();
     }
-    return FileStatus::Refused;
+    return size_ == size ? FileStatus::Done : FileStatus::Busy;
 }
 
 bool FileBytes::Equals(const FileBytes& other) const {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "convert/step_fault.h"
+#include "platform/files.h"
 #include "test_support.h"
 // Second failures and allocation failures drive logic that is the same
 // everywhere: they run natively, where they cost a fraction of the time.
@@ -21,6 +22,7 @@
 constexpr bool kNativeOnly = false;
 #else
 #include "convert/power_cut.h"
+#include "platform/posix/file_watch.h"
 constexpr bool kNativeOnly = true;
 #endif
 
@@ -109,8 +111,8 @@ Folder Converted(Folder folder, bool commands) {
 }
 
 // How far a folder may stray from what a run kept: a refused attribute call
-// may leave a read-only attribute cleared, and so may a cut, which may also
-// leave a launcher's file new.
+// may leave a read-only attribute cleared where the run completed or on a
+// .bak, and a cut anywhere; a cut may also leave a launcher's file new.
 enum class Leeway { None, Attributes, Cut };
 
 // After a failed, killed or cut run: each launcher's file as it was, or,
@@ -119,18 +121,20 @@ enum class Leeway { None, Attributes, Cut };
 // file as it was; every other file as it was.
 void ExpectKept(const Folder& start, const Folder& now, Leeway leeway, const Restore* restore = nullptr,
                 bool commands = true) {
-    const auto same = [&](const std::string& a, const std::string& b) {
-        return a == b || (leeway != Leeway::None && Bytes(a) == Bytes(b));
+    // A launcher's file put back gets its attribute back: only a cut may clear it.
+    const auto same = [&](const std::string& a, const std::string& b, Leeway allowed) {
+        return a == b || (allowed != Leeway::None && Bytes(a) == Bytes(b));
     };
     Folder others = Tidied(now), othersAtStart = Tidied(start);
     for (int i = 0; i < 2; ++i) {
         const std::string name = kLauncherFiles[i], bak = name + ".bak", was = Entry(start, name);
         const std::string file = Entry(now, name), backup = Entry(now, bak);
         const Restore r = restore ? restore[i] : Restore::Nothing;
-        EXPECT_TRUE(same(file, was) || (leeway == Leeway::Cut && Bytes(file) == NewBytes(start, name, commands)) ||
+        EXPECT_TRUE(same(file, was, leeway == Leeway::Cut ? leeway : Leeway::None) || (leeway == Leeway::Cut && Bytes(file) == NewBytes(start, name, commands)) ||
                     (r == Restore::Remove && was == kMissing) || (r == Restore::FromBackup && Bytes(backup) == Bytes(was)))
             << name << ": " << file;
-        EXPECT_TRUE(same(backup, Entry(start, bak)) || (was != kMissing && same(backup, Bytes(was)))) << bak << ": " << backup;
+        EXPECT_TRUE(same(backup, Entry(start, bak), leeway) || (was != kMissing && same(backup, Bytes(was), leeway)))
+            << bak << ": " << backup;
         for (Folder* f : {&others, &othersAtStart}) f->erase(name), f->erase(bak);
     }
     EXPECT_EQ(others, othersAtStart) << "no other file touched";
@@ -257,6 +261,22 @@ TEST_F(Conversion, WritesWhatItReadsAndNothingFromFilesWithoutAHotKey) {
     EXPECT_EQ(test::ReadBytes(folder + "vaxu_cmd.txt"), kMissing) << "never beside the folder";
 }
 
+// A launcher's file of 4 GiB or more is sized whole, never by its low 32
+// bits, and refused by its size: nothing changes.
+TEST_F(Conversion, AFileTooLargeToHoldIsRefusedBySize) {
+    const Folder start = {{"vaxu.ini", kOldIni}};
+    Lay(dir.Path(), start);
+    test::WriteBytes(dir / "vaxu_cmd.txt", "");
+    std::filesystem::resize_file(dir / "vaxu_cmd.txt", (1ull << 32) + 5);  // sparse: no disk taken
+    FileObj big;
+    ASSERT_TRUE(big.OpenShared((dir / "vaxu_cmd.txt").c_str()));
+    EXPECT_EQ(big.GetSize(), (1ull << 32) + 5);
+    big.Close();
+    EXPECT_EQ(Convert(kExample), ConvertResult::NotSaved);
+    std::filesystem::remove(dir / "vaxu_cmd.txt");
+    EXPECT_EQ(Now(), start);
+}
+
 // Every step of the save made to fail in turn, on real files, from each
 // start folder, with and without commands, alone and followed by a second
 // failure while files are put back, with renames working and with every
@@ -317,6 +337,51 @@ namespace {
 long g_callsAtFailure;  // the file calls made before the first failure, -1 before it
 bool g_copiedInPlace;   // whether a launcher's file was copied over in place
 }  // namespace
+
+namespace {
+// Another program saving vaxu.ini in place while the converter reads it:
+// emptied between its size and its first read, written again at the next
+// file call; and one adding to vaxu_cmd.txt while it is read.
+const std::string kRewrittenIni = "[Other]\r\nx=2\r\n", kAddedCmd = "[Added]\r\nPATH=C:\\added.exe\r\n";
+std::string g_ini, g_cmd;
+int g_iniState = 0;  // 0 untouched, 1 emptied, 2 written again
+bool g_cmdGrown = false;
+
+bool OpenHere(const std::string& path) {
+    std::error_code e;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd", e))
+        if (std::filesystem::read_symlink(fd.path(), e) == path) return true;
+    return false;
+}
+
+bool MeddleWhileRead() {
+    if (g_iniState == 1 && test::WriteBytes(g_ini, kRewrittenIni)) g_iniState = 2;
+    if (g_iniState == 0 && OpenHere(g_ini)) {
+        std::filesystem::resize_file(g_ini, 0);
+        g_iniState = 1;
+    }
+    if (!g_cmdGrown && OpenHere(g_cmd)) g_cmdGrown = test::WriteBytes(g_cmd, kOldCmd + kAddedCmd);
+    return true;
+}
+}  // namespace
+
+// A file read whole is read again where another program changed it while
+// it was read: the backup holds one whole version of it, and the new
+// vaxu.ini that version's other keys.
+TEST_F(Conversion, AFileChangedWhileItIsReadIsReadAgain) {
+    Lay(dir.Path(), {{"vaxu.ini", kOldIni}, {"vaxu_cmd.txt", kOldCmd}});
+    g_ini = std::filesystem::canonical(dir / "vaxu.ini");
+    g_cmd = std::filesystem::canonical(dir / "vaxu_cmd.txt");
+    static const FileWatch kMeddler = {MeddleWhileRead, [](FileChange, const char*, const char*) {}};
+    WatchFiles(&kMeddler);
+    Convert(kExample);
+    WatchFiles(nullptr);
+    ASSERT_EQ(g_iniState, 2);
+    ASSERT_TRUE(g_cmdGrown);
+    EXPECT_EQ(result, ConvertResult::Converted);
+    EXPECT_EQ(Tidied(Now()), (Folder{{"vaxu.ini", kRewrittenIni + kExampleIni}, {"vaxu.ini.bak", kRewrittenIni},
+                                     {"vaxu_cmd.txt", kExampleCmd}, {"vaxu_cmd.txt.bak", kOldCmd + kAddedCmd}}));
+}
 
 // The power cut after each file call of a save, with and without commands,
 // from every start folder, with renames working and refused, and after a

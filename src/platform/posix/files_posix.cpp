@@ -140,11 +140,10 @@ bool FileObj::Seek(long distance, int method) {
     return handle_ && ::lseek(AsFd(handle_), distance, method) != static_cast<off_t>(-1);
 }
 
-unsigned long FileObj::GetSize() {
+std::uint64_t FileObj::GetSize() {
     struct stat st;
     if (!handle_) return 0;
-    if (fstat(AsFd(handle_), &st) != 0) return 0xFFFFFFFFUL;  // as GetFileSize fails
-    return static_cast<unsigned long>(st.st_size);
+    return fstat(AsFd(handle_), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : kUnknownSize;
 }
 
 bool FileObj::Flush() { return handle_ && SyncFile(AsFd(handle_), path_.Text()); }

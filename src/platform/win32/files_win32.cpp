@@ -77,7 +77,11 @@ bool FileObj::Seek(long distance, int method) {
     return handle_ && SetFilePointer(AsHandle(handle_), distance, nullptr, method) != INVALID_SET_FILE_POINTER;
 }
 
-unsigned long FileObj::GetSize() { return handle_ ? GetFileSize(AsHandle(handle_), nullptr) : 0; }
+std::uint64_t FileObj::GetSize() {
+    LARGE_INTEGER size;
+    if (!handle_) return 0;
+    return GetFileSizeEx(AsHandle(handle_), &size) ? static_cast<std::uint64_t>(size.QuadPart) : kUnknownSize;
+}
 
 bool FileObj::Flush() { return handle_ && FlushFileBuffers(AsHandle(handle_)); }
 
