@@ -62,6 +62,14 @@ if(NOT rc EQUAL 0 OR header MATCHES "\\.debug_" OR NOT header MATCHES "MajorSubs
    OR NOT header MATCHES "MinorSubsystemVersion[ \t]+0\n")
   fail("VaxuConverter.exe carries debug data or does not name Windows 6.0")
 endif()
+# Its icon (group 102) and its manifest: Vista to 11, system DPI aware, and
+# no execution level, which would turn off the UAC file virtualization that
+# the launcher relies on.
+file(STRINGS ${unpacked}/VaxuConverter.exe manifest REGEX "dpiAware|8e0f7a12|<trustInfo")
+if(NOT header MATCHES "ID: 0x00000e,[^\n]*\n[^\n]*\n[^\n]*ID: 0x000066," OR NOT header MATCHES "ID: 0x000018,"
+   OR NOT manifest MATCHES ">true</dpiAware>" OR NOT manifest MATCHES "8e0f7a12" OR manifest MATCHES "<trustInfo")
+  fail("VaxuConverter.exe lacks its icon, or its manifest is not as it should be")
+endif()
 file(SIZE ${unpacked}/VaxuConverter.exe programSize)
 file(SIZE ${zip} zipSize)
 message("release: VaxuConverter.exe ${programSize} bytes, VaxuConverter-${VERSION}.zip ${zipSize} bytes")

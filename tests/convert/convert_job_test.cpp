@@ -235,6 +235,16 @@ TEST_F(Conversion, WritesWhatItReadsAndNothingFromFilesWithoutAHotKey) {
         EXPECT_TRUE(job.sourcePath.IsEmpty());
         EXPECT_EQ(Now(), Folder());
     }
+    // A launcher's file of 4 GiB or more (sparse), sized whole, never by its
+    // low 32 bits, is refused.
+    test::WriteBytes(dir / "vaxu_cmd.txt", "");
+    std::filesystem::resize_file(dir / "vaxu_cmd.txt", (1ull << 32) + 5);
+    FileObj big;
+    EXPECT_TRUE(big.OpenShared((dir / "vaxu_cmd.txt").c_str()) && big.GetSize() == (1ull << 32) + 5);
+    big.Close();
+    EXPECT_EQ(Convert(kExample), ConvertResult::NotSaved);
+    std::filesystem::remove(dir / "vaxu_cmd.txt");
+    EXPECT_EQ(Now(), Folder());
     job.sourcePath.Assign((legacyDir / "missing.txt").c_str());
     EXPECT_EQ(job.RunConversion(), ConvertResult::NotSettingsFile);
     EXPECT_EQ(Convert("#HotKey 0 65\n"), ConvertResult::Converted);
@@ -259,22 +269,6 @@ TEST_F(Conversion, WritesWhatItReadsAndNothingFromFilesWithoutAHotKey) {
     ASSERT_EQ(Convert(kExample), ConvertResult::Converted);
     EXPECT_EQ(test::ReadBytes(folder + "\\vaxu_cmd.txt"), kExampleCmd);
     EXPECT_EQ(test::ReadBytes(folder + "vaxu_cmd.txt"), kMissing) << "never beside the folder";
-}
-
-// A launcher's file of 4 GiB or more is sized whole, never by its low 32
-// bits, and refused by its size: nothing changes.
-TEST_F(Conversion, AFileTooLargeToHoldIsRefusedBySize) {
-    const Folder start = {{"vaxu.ini", kOldIni}};
-    Lay(dir.Path(), start);
-    test::WriteBytes(dir / "vaxu_cmd.txt", "");
-    std::filesystem::resize_file(dir / "vaxu_cmd.txt", (1ull << 32) + 5);  // sparse: no disk taken
-    FileObj big;
-    ASSERT_TRUE(big.OpenShared((dir / "vaxu_cmd.txt").c_str()));
-    EXPECT_EQ(big.GetSize(), (1ull << 32) + 5);
-    big.Close();
-    EXPECT_EQ(Convert(kExample), ConvertResult::NotSaved);
-    std::filesystem::remove(dir / "vaxu_cmd.txt");
-    EXPECT_EQ(Now(), start);
 }
 
 // Every step of the save made to fail in turn, on real files, from each
@@ -339,48 +333,42 @@ bool g_copiedInPlace;   // whether a launcher's file was copied over in place
 }  // namespace
 
 namespace {
-// Another program saving vaxu.ini in place while the converter reads it:
-// emptied between its size and its first read, written again at the next
-// file call; and one adding to vaxu_cmd.txt while it is read.
-const std::string kRewrittenIni = "[Other]\r\nx=2\r\n", kAddedCmd = "[Added]\r\nPATH=C:\\added.exe\r\n";
-std::string g_ini, g_cmd;
-int g_iniState = 0;  // 0 untouched, 1 emptied, 2 written again
-bool g_cmdGrown = false;
+// Another program saving a file in place while the converter reads it:
+// vaxu.ini emptied between its size and its first read and written anew at
+// the next file call; vaxu_cmd.txt added to while it is read.
+const std::string kRewrittenIni = "[Other]\r\nx=2\r\n", kGrownCmd = std::string(kOldCmd) + "[Added]\r\n";
+std::string g_ini, g_cmd;  // their paths, emptied once done with
+bool g_emptied = false;
 
 bool OpenHere(const std::string& path) {
     std::error_code e;
     for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd", e))
-        if (std::filesystem::read_symlink(fd.path(), e) == path) return true;
+        if (!path.empty() && std::filesystem::read_symlink(fd.path(), e) == path) return true;
     return false;
 }
 
 bool MeddleWhileRead() {
-    if (g_iniState == 1 && test::WriteBytes(g_ini, kRewrittenIni)) g_iniState = 2;
-    if (g_iniState == 0 && OpenHere(g_ini)) {
-        std::filesystem::resize_file(g_ini, 0);
-        g_iniState = 1;
-    }
-    if (!g_cmdGrown && OpenHere(g_cmd)) g_cmdGrown = test::WriteBytes(g_cmd, kOldCmd + kAddedCmd);
+    if (g_emptied && test::WriteBytes(g_ini, kRewrittenIni)) g_ini.clear();
+    if ((g_emptied = OpenHere(g_ini))) std::filesystem::resize_file(g_ini, 0);
+    if (OpenHere(g_cmd) && test::WriteBytes(g_cmd, kGrownCmd)) g_cmd.clear();
     return true;
 }
 }  // namespace
 
 // A file read whole is read again where another program changed it while
-// it was read: the backup holds one whole version of it, and the new
-// vaxu.ini that version's other keys.
+// it was read: each backup holds one whole version, and vaxu.ini keeps that
+// version's other keys.
 TEST_F(Conversion, AFileChangedWhileItIsReadIsReadAgain) {
     Lay(dir.Path(), {{"vaxu.ini", kOldIni}, {"vaxu_cmd.txt", kOldCmd}});
     g_ini = std::filesystem::canonical(dir / "vaxu.ini");
     g_cmd = std::filesystem::canonical(dir / "vaxu_cmd.txt");
     static const FileWatch kMeddler = {MeddleWhileRead, [](FileChange, const char*, const char*) {}};
     WatchFiles(&kMeddler);
-    Convert(kExample);
+    EXPECT_EQ(Convert(kExample), ConvertResult::Converted);
     WatchFiles(nullptr);
-    ASSERT_EQ(g_iniState, 2);
-    ASSERT_TRUE(g_cmdGrown);
-    EXPECT_EQ(result, ConvertResult::Converted);
+    EXPECT_TRUE(g_ini.empty() && g_cmd.empty()) << "both changed while read";
     EXPECT_EQ(Tidied(Now()), (Folder{{"vaxu.ini", kRewrittenIni + kExampleIni}, {"vaxu.ini.bak", kRewrittenIni},
-                                     {"vaxu_cmd.txt", kExampleCmd}, {"vaxu_cmd.txt.bak", kOldCmd + kAddedCmd}}));
+                                     {"vaxu_cmd.txt", kExampleCmd}, {"vaxu_cmd.txt.bak", kGrownCmd}}));
 }
 
 // The power cut after each file call of a save, with and without commands,
