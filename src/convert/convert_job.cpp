@@ -156,10 +156,10 @@ Restore PutBack(const SavedFile& f) {
                       (file_steps::Remove(f.temp.Text()) &&
                        file_steps::WriteNew(f.temp.Text(), f.old.Data(), f.old.Size(), f.backup.Text()) &&
                        file_steps::SwapIn(f.temp.Text(), f.path.Text(), true));
-    // Its bytes back, even where they never left, it gets its attributes
-    // back too: a refused re-set may have cleared them.
-    return back && file_steps::SetGuarding(f.path.Text(), f.guarding) == FileStatus::Done ? Restore::Nothing
-                                                                                          : Restore::FromBackup;
+    // Attributes are set again even where the bytes never left: a refused
+    // re-set may have cleared them.
+    if (back && file_steps::SetGuarding(f.path.Text(), f.guarding) == FileStatus::Done) return Restore::Nothing;
+    return Restore::FromBackup;
 }
 }  // namespace
 

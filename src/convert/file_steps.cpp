@@ -53,7 +53,7 @@ FileStatus FileBytes::LoadOnce(const char* path) {
     size_ = 0;
     capacity_ = size + 1;  // one more: what a file that grew meanwhile fills
     data_ = static_cast<char*>(MemAlloc(capacity_));
-    if (!data_) return FileStatus::Refused;  // a null block is never freed
+    if (!data_) return FileStatus::Refused;  // capacity_ stays: MemFree ignores a null block
     for (int got = 1; got > 0; size_ += got) {
         if (step_fault::TryFails(failed)) return failed;
         got = file.Read(data_ + size_, static_cast<int>(capacity_ - size_));

@@ -40,8 +40,8 @@ public:
     FileBytes& operator=(const FileBytes&) = delete;
 
     // Reads the file to its end, leaving other programs free to read and
-    // write it meanwhile, and tries again while it is held or grows. False
-    // on any other error: a short copy is no copy.
+    // write it meanwhile, and tries again while it is held or changes size.
+    // False on any other error: a short copy is no copy.
     bool Load(const char* path);
     bool Equals(const FileBytes& other) const;
     const char* Data() const { return data_; }

@@ -28,7 +28,7 @@ public:
     virtual int Read(void* buffer, int count);
     virtual bool Write(const void* buffer, int count);
     virtual bool Seek(long distance, int method);
-    // The whole size, every bit of it; kUnknownSize when it cannot be read.
+    // The whole size, all 64 bits of it; kUnknownSize when it cannot be read.
     virtual std::uint64_t GetSize();
     static constexpr std::uint64_t kUnknownSize = ~std::uint64_t(0);
     // Writes the file's data through to the disk; false when closed.

@@ -42,6 +42,14 @@ std::string Reg(const std::string& root, const char* name = nullptr, const std::
     return text + "\"\r\n";
 }
 
+// Whether done() comes true within ms milliseconds, polled.
+template <typename Done>
+bool WaitFor(DWORD ms, const Done& done) {
+    for (const DWORD start = GetTickCount(); !done(); Sleep(20))
+        if (GetTickCount() - start > ms) return false;
+    return true;
+}
+
 // What the slow fake launcher saves as vaxu_cmd.txt when it ends.
 const char kLauncherSave[] = "[Saved by the launcher]\r\nPATH=C:\\exit.exe\r\n";
 int g_destroyMessages = 0;
@@ -261,7 +269,7 @@ TEST_F(Converter, EachScenarioShowsItsWindowsAndLeavesItsFiles) {
             STARTUPINFOA si = {};
             si.cb = sizeof si;
             CreateProcessA(self, &command[0], nullptr, nullptr, FALSE, 0, nullptr, inst.c_str(), &si, &launcher);
-            for (int waited = 0; !FindWindowA("VAXU_APP_WND_CLASS", nullptr) && waited < 20000; waited += 50) Sleep(50);
+            WaitFor(20000, [] { return FindWindowA("VAXU_APP_WND_CLASS", nullptr) != nullptr; });
         };
         if (c.steps[0].shown != kDialog) start(nullptr, {});
         const int values = ValueCount(HKEY_LOCAL_MACHINE);
@@ -306,12 +314,7 @@ TEST_F(Converter, BlockedBackupsAreNamedAndASecondCopyLeavesTheConversionToTheFi
         test::WriteBytes(inst + name, "[Old]\r\n");
         test::MakeFolder(inst + name + ".bak");
     }
-    const auto within = [](DWORD ms, const auto& event) {
-        for (const DWORD start = GetTickCount(); !event(); Sleep(20))
-            if (GetTickCount() - start > ms) return false;
-        return true;
-    };
-    int seconds = 0;
+    int secondCopies = 0;
     const e2e::Answer path = {IDOK, old + "path.txt"};
     Run({{kFound, IDOK}, {kSettingsBackupBlocked, IDOK}, {Dialog(), path}, {kCommandBackupBlocked, IDOK},
          {Dialog(), path}, {kCompleted, IDOK}},
@@ -320,20 +323,20 @@ TEST_F(Converter, BlockedBackupsAreNamedAndASecondCopyLeavesTheConversionToTheFi
             EXPECT_TRUE(s.text == kCompleted || files == "[Old]\r\n[Old]\r\n") << "nothing saved yet";
             if (s.text == kSettingsBackupBlocked) RemoveDirectoryA((inst + "vaxu.ini.bak").c_str());
             if (s.text == kCommandBackupBlocked) RemoveDirectoryA((inst + "vaxu_cmd.txt.bak").c_str());
-            if (s.text != kFound && (!s.isDialog || seconds > 1)) return;
+            if (s.text != kFound && !(s.isDialog && secondCopies == 1)) return;
             HWND other = CreateWindowA("STATIC", "other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
             SetForegroundWindow(other);
             if (s.isDialog) ShowWindow(window, SW_MINIMIZE);
-            ASSERT_TRUE(within(10000, [&] { return GetForegroundWindow() == other && IsIconic(window) == s.isDialog; }));
+            ASSERT_TRUE(WaitFor(10000, [&] { return GetForegroundWindow() == other && IsIconic(window) == s.isDialog; }));
             const DWORD start = GetTickCount();
             const e2e::Outcome second = e2e::RunConverter(base.Path(), {});  // any window it showed would end it as 998
             EXPECT_LT(GetTickCount() - start, 20000u);
             EXPECT_TRUE(second.exitCode == 0 && second.shown.empty());
-            EXPECT_TRUE(within(10000, [&] { return !IsIconic(window) && GetForegroundWindow() == window; })) << s.title;
+            EXPECT_TRUE(WaitFor(10000, [&] { return !IsIconic(window) && GetForegroundWindow() == window; })) << s.title;
             DestroyWindow(other);
-            ++seconds;
+            ++secondCopies;
         });
-    EXPECT_EQ(seconds, 2);
+    EXPECT_EQ(secondCopies, 2);
     EXPECT_EQ(test::ReadBytes(inst + "vaxu_cmd.txt"), kConverted);
     EXPECT_EQ(test::ReadBytes(inst + "vaxu_cmd.txt.bak"), "[Old]\r\n");
 }
