@@ -18,8 +18,8 @@ bool AnotherCopyRuns() {
     HWND running = FindWindowA("#32770", messages::kTitle);
     if (!running) running = FindWindowA("#32770", messages::kDialogTitle);
     if (!running) return true;
-    // A minimized dialog would come forward only on the task bar. Async:
-    // the running copy restores it once its thread is free (mid-save).
+    // A minimized dialog would come forward only on the task bar. Async, so
+    // that a running copy that does not answer cannot hold this one up.
     if (IsIconic(running)) ShowWindowAsync(running, SW_RESTORE);
     SetForegroundWindow(GetLastActivePopup(running));
     return true;

@@ -156,10 +156,11 @@ Restore PutBack(const SavedFile& f) {
                       (file_steps::Remove(f.temp.Text()) &&
                        file_steps::WriteNew(f.temp.Text(), f.old.Data(), f.old.Size(), f.backup.Text()) &&
                        file_steps::SwapIn(f.temp.Text(), f.path.Text(), true));
-    // Attributes are set again even where the bytes never left: a refused
-    // re-set may have cleared them.
-    if (back && file_steps::SetGuarding(f.path.Text(), f.guarding) == FileStatus::Done) return Restore::Nothing;
-    return Restore::FromBackup;
+    // Attributes lost, even where the bytes never left (a refused re-set),
+    // are set again; where they cannot be, the file is named all the same.
+    const bool kept = back && (GuardingAttributes(f.path.Text()) == f.guarding ||
+                               file_steps::SetGuarding(f.path.Text(), f.guarding) == FileStatus::Done);
+    return kept ? Restore::Nothing : Restore::FromBackup;
 }
 }  // namespace
 

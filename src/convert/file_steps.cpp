@@ -1,7 +1,6 @@
 #include "convert/file_steps.h"
 
 #include <cstdint>
-#include <cstring>
 
 #include "text/memory.h"
 
@@ -60,10 +59,6 @@ FileStatus FileBytes::LoadOnce(const char* path) {
         if (got < 0) return LastFileStatus();
     }
     return size_ == size ? FileStatus::Done : FileStatus::Busy;
-}
-
-bool FileBytes::Equals(const FileBytes& other) const {
-    return size_ == other.size_ && (size_ == 0 || std::memcmp(data_, other.data_, size_) == 0);
 }
 
 bool WriteNew(const char* path, const char* data, std::size_t size, const char* timeFrom) {

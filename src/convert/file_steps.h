@@ -5,6 +5,7 @@
 // so are the attribute changes around a read-only file in the way.
 #pragma once
 #include <cstddef>
+#include <cstring>
 #include <initializer_list>
 
 #include "convert/step_fault.h"
@@ -43,7 +44,7 @@ public:
     // write it meanwhile, and tries again while it is held or changes size.
     // False on any other error: a short copy is no copy.
     bool Load(const char* path);
-    bool Equals(const FileBytes& other) const;
+    bool Equals(const FileBytes& o) const { return size_ == o.size_ && (!size_ || !std::memcmp(data_, o.data_, size_)); }
     const char* Data() const { return data_; }
     std::size_t Size() const { return size_; }
 

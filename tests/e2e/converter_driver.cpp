@@ -81,8 +81,9 @@ Outcome RunConverter(const std::string& workingDir, const std::vector<Answer>& a
     if (!CreateProcessA(program.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, workingDir.c_str(), &si, &pi))
         return out;
     HWND last = nullptr;
-    for (const DWORD start = GetTickCount(); WaitForSingleObject(pi.hProcess, 30) == WAIT_TIMEOUT;) {
-        // A minute at most, and no window left without an answer.
+    for (DWORD start = GetTickCount(); WaitForSingleObject(pi.hProcess, 30) == WAIT_TIMEOUT;) {
+        // A minute at most since the last window (the hook's time not
+        // counted), and no window left without an answer.
         if (GetTickCount() - start > 60000 || out.shown.size() > answers.size()) TerminateProcess(pi.hProcess, 998);
         if (!IsWindow(last)) last = nullptr;  // handles of closed windows may come back for new ones
         for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", nullptr)) != nullptr;) {
@@ -93,6 +94,7 @@ Outcome RunConverter(const std::string& workingDir, const std::vector<Answer>& a
             out.shown.push_back(ReadShown(w));
             last = w;
             if (onShown) onShown(w, out.shown.back());
+            start = GetTickCount();  // the minute is the program's, not the hook's
             if (out.shown.size() > answers.size()) break;  // ended at the next poll
             const Answer& a = answers[out.shown.size() - 1];
             const Shown& s = out.shown.back();
