@@ -212,7 +212,6 @@ protected:
         else
             ExpectKept(start, Now(), leeway, restore, commands);
     }
-    std::string Read(const char* name) { return test::ReadBytes(dir / name); }
     std::string Id(const char* name) { return test::FileId(dir / name); }
     Folder Now() { return Snapshot(dir.Path()); }
     std::filesystem::file_time_type Time(const char* name) { return std::filesystem::last_write_time(dir / name); }
@@ -256,9 +255,9 @@ TEST_F(Conversion, WritesWhatItReadsAndNothingFromFilesWithoutAHotKey) {
                       "Tool C:\\a.exe [CD:C:\\w] [Comment:first]\nOther C:\\o.exe [CD:]\nTool C:\\b.exe\n"
                       "Long " + path + " [Comment:c]\n"),
               ConvertResult::Converted);
-    EXPECT_EQ(Read("vaxu.ini"), "[Other]\r\nx=1\r\n[VAXU]\r\nTheme=dark\r\nHistory=30\r\nToolTip=2\r\nImeCtrl=2\r\n"
+    EXPECT_EQ(test::ReadBytes(dir / "vaxu.ini"), "[Other]\r\nx=1\r\n[VAXU]\r\nTheme=dark\r\nHistory=30\r\nToolTip=2\r\nImeCtrl=2\r\n"
                                 "WndWidth=0\r\nWndHeight=0\r\nSavePosition=3\r\n[HotKey]\r\nALT=0\r\nShift=1\r\nCtrl=0\r\nKey=112\r\n");
-    EXPECT_EQ(Read("vaxu_cmd.txt"), "[Tool]\r\nPATH=C:\\b.exe\r\n[Other]\r\nPATH=C:\\o.exe \r\nFOLDER=\r\n[Long]\r\nPATH=" +
+    EXPECT_EQ(test::ReadBytes(dir / "vaxu_cmd.txt"), "[Tool]\r\nPATH=C:\\b.exe\r\n[Other]\r\nPATH=C:\\o.exe \r\nFOLDER=\r\n[Long]\r\nPATH=" +
                                         path + " \r\nCOMMENT=c\r\n");
     EXPECT_TRUE(Time("vaxu_cmd.txt.bak") == old);
 
@@ -268,6 +267,7 @@ TEST_F(Conversion, WritesWhatItReadsAndNothingFromFilesWithoutAHotKey) {
     ASSERT_EQ(Convert(kExample), ConvertResult::Converted);
     EXPECT_EQ(test::ReadBytes(folder + "\\vaxu_cmd.txt"), kExampleCmd);
     EXPECT_EQ(test::ReadBytes(folder + "vaxu_cmd.txt"), kMissing) << "never beside the folder";
+    EXPECT_EQ((job.Teardown(), LiveJob()), nullptr) << "no dialog can reach a job torn down";
 }
 
 // Every step of the save made to fail in turn, on real files, from each

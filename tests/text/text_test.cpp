@@ -24,7 +24,7 @@ TEST(StrBuf, StorageSelfCopiesAndFailedGrowthKeepTheText) {
     EXPECT_STREQ((blanks.Trim(), blanks.Text()), "x");
     ASSERT_TRUE(copy.Assign("abc") && copy.Append("de") && copy.Append(static_cast<const char*>(nullptr)) &&
                 copy.Capacity() == 16);
-    ASSERT_TRUE(copy.Assign(copy.Text() + 1) && copy.Append(copy.Text()));
+    ASSERT_TRUE(copy.Assign(copy) && copy.Assign(copy.Text() + 1) && copy.Append(copy.Text()));
     EXPECT_STREQ(copy.Text(), "bcdebcde");
     {
         test::AllocFailure fail(1, true);
