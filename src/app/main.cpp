@@ -17,11 +17,10 @@ bool AnotherCopyRuns() {
     if (status != ERROR_ALREADY_EXISTS && status != ERROR_ACCESS_DENIED) return false;
     HWND running = FindWindowA("#32770", messages::kTitle);
     if (!running) running = FindWindowA("#32770", messages::kDialogTitle);
-    if (!running) return true;
     // A minimized dialog would come forward only on the task bar. Async, so
     // that a running copy that does not answer cannot hold this one up.
-    if (IsIconic(running)) ShowWindowAsync(running, SW_RESTORE);
-    SetForegroundWindow(GetLastActivePopup(running));
+    if (running && IsIconic(running)) ShowWindowAsync(running, SW_RESTORE);
+    if (running) SetForegroundWindow(GetLastActivePopup(running));
     return true;
 }
 }  // namespace
